@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/Configuration.h"
+
+namespace platform {
+class SettingsStore;
+class HttpTransport;
+class MessageBoxes;
+class Shell;
+class BrowserPaneFactory;
+} // namespace platform
+
+namespace app {
+
+// The platform layers the client works through, chosen once at start (or by a test).
+// The pointers are not owned here.
+struct Services
+{
+    Configuration config;
+    platform::SettingsStore *settings = nullptr;
+    platform::HttpTransport *http = nullptr;
+    platform::MessageBoxes *boxes = nullptr;
+    platform::Shell *shell = nullptr;
+    platform::BrowserPaneFactory *browsers = nullptr;
+};
+
+Services &services();
+
+} // namespace app
