@@ -11,7 +11,7 @@ struct Configuration
     QString master1 = QStringLiteral("master1.example.net");
     QString master2 = QStringLiteral("master2.example.net");
     QString pageHost = QStringLiteral("client.example.net");
-    QString website = QStringLiteral("www.example.net");
+    QString website = QStringLiteral("www.example.net"); // host, optionally with ":port"
     QString codePage = QStringLiteral("GBK");
     QString settingsDir; // resolved: never empty after load()
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+namespace platform {
+class BrowserPaneFactory;
+class HttpTransport;
+class MessageBoxes;
+class RegFileSettingsStore;
+class Shell;
+} // namespace platform
+
+namespace app {
+
+struct Configuration;
+struct Services;
+
+// The real platform layers of this machine, chosen in one place from the configuration.
+class PlatformLayers
+{
+public:
+    PlatformLayers(const Configuration &config, QStringList *warnings);
+    ~PlatformLayers();
+
+    void install(Services &services);
+
+private:
+    std::unique_ptr<platform::RegFileSettingsStore> m_settings;
+    std::unique_ptr<platform::HttpTransport> m_http;
+    std::unique_ptr<platform::MessageBoxes> m_boxes;
+    std::unique_ptr<platform::Shell> m_shell;
+    std::unique_ptr<platform::BrowserPaneFactory> m_browsers;
+};
+
+} // namespace app

@@ -1,0 +1,187 @@
+#include "platform/http/QtHttpTransport.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using devbackend::DevBackend;
+using platform::FormFields;
+using platform::QtHttpTransport;
+
+namespace {
+const QString Address = QStringLiteral("127.0.63.1");
+const QString Unused = QStringLiteral("127.0.63.2"); // nothing listens here
+} // namespace
+
+class TestQtHttpTransport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void encodeForm_data();
+    void encodeForm();
+    void decode_data();
+    void decode();
+
+    void postSendsFormInCodePage();
+    void getFollowsConventions();
+    void failures_data();
+    void failures();
+    void userInputIsDroppedWhileWaiting();
+
+private:
+    QUrl url(const QString &script, const QString &host = Address) const
+    {
+        return QUrl(QStringLiteral("http://%1:8000/sysadmin/useradmin/%2").arg(host, script));
+    }
+
+    std::unique_ptr<DevBackend> m_backend;
+    QtHttpTransport m_http{QStringLiteral("GBK"), {2000, 1000, 500}};
+};
+
+void TestQtHttpTransport::initTestCase()
+{
+    m_backend = testsupport::startBackend(Address);
+}
+
+void TestQtHttpTransport::init()
+{
+    m_backend->setFault(QStringLiteral("*"), DevBackend::Fault::None);
+    m_backend->clearRequests();
+}
+
+void TestQtHttpTransport::encodeForm_data()
+{
+    QTest::addColumn<FormFields>("fields");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("plain") << FormFields{{"UserID", "alice"}, {"Upassword", "pw"}}
+                           << QByteArray("UserID=alice&Upassword=pw");
+    QTest::newRow("separators cannot inject fields")
+        << FormFields{{"UserID", "a&Upassword=x"}, {"Upassword", "1+1=2 50%"}}
+        << QByteArray("UserID=a%26Upassword%3Dx&Upassword=1%2B1%3D2+50%25");
+    QTest::newRow("Chinese text in GBK")
+        << FormFields{{"User_Address", "上海"}} << QByteArray("User_Address=%C9%CF%BA%A3");
+    QTest::newRow("empty values are sent")
+        << FormFields{{"a", ""}, {"b", ""}} << QByteArray("a=&b=");
+}
+
+void TestQtHttpTransport::encodeForm()
+{
+    QFETCH(FormFields, fields);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(QtHttpTransport::encodeForm(fields, "GBK"), expected);
+}
+
+void TestQtHttpTransport::decode_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("ascii") << QByteArray("error") << QString("error");
+    QTest::newRow("GBK") << QByteArray::fromHex("c9cfbaa3") << QString("上海");
+    QTest::newRow("invalid trail byte becomes a replacement character")
+        << QByteArray::fromHex("41812042") << QString("A\uFFFD B");
+    QTest::newRow("NUL kept") << QByteArray::fromHex("4100c9cf") << QString::fromUtf16(u"A\0上", 3);
+    QTest::newRow("truncated double-byte character at the end")
+        << QByteArray::fromHex("41c9") << QString("A\uFFFD");
+}
+
+void TestQtHttpTransport::decode()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, expected);
+    QCOMPARE(QtHttpTransport::decode(body, "GBK"), expected);
+}
+
+void TestQtHttpTransport::postSendsFormInCodePage()
+{
+    const platform::HttpResult result =
+        m_http.postForm(url("usercheck7193.php"), {{"UserID", "张三"}, {"Upassword", "密码 &=+%"}});
+
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.status, 200);
+    QCOMPARE(result.text, QString("剩余天数:5"));
+    const devbackend::LoggedRequest request = m_backend->requests().constLast();
+    QCOMPARE(request.method, QString("POST"));
+    QCOMPARE(request.userAgent, QByteArray("Mozilla/3.0 (compatible; Indy Library)"));
+    QCOMPARE(request.accept, QByteArray("text/html, */*"));
+    QCOMPARE(request.fields.size(), 2);
+    QCOMPARE(request.fields.at(0).second, QString("张三"));
+    QCOMPARE(request.fields.at(1).second, QString("密码 &=+%"));
+}
+
+void TestQtHttpTransport::getFollowsConventions()
+{
+    const platform::HttpResult result = m_http.get(url("vpnlist7193.php?viewstr=e7d2f9a0c3b"));
+
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY(result.text.startsWith("[华东电信]"));
+    QCOMPARE(m_backend->requests().constLast().userAgent, QByteArray("iisuser_class"));
+}
+
+void TestQtHttpTransport::failures_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<DevBackend::Fault>("fault");
+    QTest::addColumn<bool>("post");
+
+    for (bool post : {false, true}) {
+        const char *method = post ? "POST" : "GET";
+        QTest::addRow("%s: nobody listening", method) << Unused << DevBackend::Fault::None << post;
+        QTest::addRow("%s: connection dropped", method)
+            << Address << DevBackend::Fault::Refuse << post;
+        QTest::addRow("%s: never answers", method) << Address << DevBackend::Fault::Hang << post;
+        QTest::addRow("%s: HTTP 500", method) << Address << DevBackend::Fault::Http500 << post;
+        QTest::addRow("%s: huge reply", method) << Address << DevBackend::Fault::Huge << post;
+    }
+}
+
+void TestQtHttpTransport::failures()
+{
+    QFETCH(QString, host);
+    QFETCH(DevBackend::Fault, fault);
+    QFETCH(bool, post);
+    m_backend->setFault("*", fault);
+
+    const platform::HttpResult result =
+        post ? m_http.postForm(url("usercheck7193.php", host), {{"UserID", "alice"}})
+             : m_http.get(url("netcheck7193.php", host));
+
+    QVERIFY(!result.ok);
+    QVERIFY(result.text.isEmpty());
+    QVERIFY(!result.error.isEmpty());
+}
+
+void TestQtHttpTransport::userInputIsDroppedWhileWaiting()
+{
+    QPushButton button;
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    QSignalSpy clicks(&button, &QPushButton::clicked);
+    m_backend->setFault("netcheck7193.php", DevBackend::Fault::Slow, 300);
+
+    bool clickedDuringRequest = false;
+    QTimer::singleShot(50, &button, [&] {
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTest::keyClick(&button, Qt::Key_Space);
+        clickedDuringRequest = true;
+    });
+    const platform::HttpResult result = m_http.get(url("netcheck7193.php"));
+    QCoreApplication::processEvents();
+
+    QVERIFY(result.ok);
+    QVERIFY(clickedDuringRequest);
+    QCOMPARE(clicks.count(), 0);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(clicks.count(), 1);
+}
+
+QTEST_MAIN(TestQtHttpTransport)
+#include "tst_qthttptransport.moc"

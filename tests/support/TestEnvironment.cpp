@@ -1,0 +1,59 @@
+#include "support/TestEnvironment.h"
+
+#include "app/ClientState.h"
+
+#include <QTest>
+
+namespace testsupport {
+
+TestEnvironment::TestEnvironment(const QString &master1, const QString &master2)
+    : m_saved(app::services())
+{
+    app::Services &services = app::services();
+    services.config = app::Configuration{};
+    services.config.master1 = master1;
+    services.config.master2 = master2;
+    services.config.pageHost = master1;
+    services.config.website = master1 + QStringLiteral(":8000");
+    services.settings = &settings;
+    services.http = &http;
+    services.boxes = &boxes;
+    services.shell = &shell;
+    services.browsers = &browsers;
+    app::client() = app::ClientState{};
+    app::BatchTestRunning() = false;
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    app::services() = m_saved;
+    app::client() = app::ClientState{};
+}
+
+devbackend::BackendData sampleBackendData()
+{
+    devbackend::BackendData data;
+    data.accounts.insert(QStringLiteral("alice"),
+                         {QStringLiteral("secret1"), devbackend::AccountState::Valid, 30});
+    data.accounts.insert(QStringLiteral("old"),
+                         {QStringLiteral("secret1"), devbackend::AccountState::Expired, 0});
+    data.accounts.insert(QStringLiteral("trial"),
+                         {QStringLiteral("secret1"), devbackend::AccountState::UsedUp, 0});
+    data.accounts.insert(QStringLiteral("张三"),
+                         {QStringLiteral("密码 &=+%"), devbackend::AccountState::Valid, 5});
+    data.catalogue = QStringLiteral("[华东电信]\n上海1=127.0.1.1,98%,1\n上海2=127.0.1.2,90%,0\n"
+                                    "[Route]\nr1=10.0.0.0\n");
+    return data;
+}
+
+std::unique_ptr<devbackend::DevBackend> startBackend(const QString &address,
+                                                     devbackend::BackendData data)
+{
+    auto backend = std::make_unique<devbackend::DevBackend>(std::move(data));
+    if (!backend->listen(QHostAddress(address)))
+        qFatal("cannot listen on %s:8000: %s", qPrintable(address),
+               qPrintable(backend->errorString()));
+    return backend;
+}
+
+} // namespace testsupport
