@@ -1,0 +1,83 @@
+#pragma once
+
+#include "devbackend/BackendData.h"
+#include "devbackend/BackendScripts.h"
+#include "devbackend/LoggedRequest.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+
+namespace devbackend {
+
+class HttpConnection;
+struct HttpRequest;
+
+// A local stand-in for the service's back end: its scripts and pages over plain HTTP on a
+// loopback address. Everything runs on the owner's thread through signals, so it also
+// answers while that thread sits in a nested event loop.
+class DevBackend : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Fault {
+        None,
+        Refuse,  // read the request, then drop the connection without an answer
+        Hang,    // read the request and never answer
+        Slow,    // answer normally after a delay
+        Http500, // status 500 with a short body
+        Garbage, // status 200 with a few hundred random bytes, not valid GBK
+        Huge,    // status 200 with a 64 MiB body
+    };
+    Q_ENUM(Fault)
+
+    static constexpr qint64 HugeBodySize = 64 * 1024 * 1024;
+
+    explicit DevBackend(BackendData data, QObject *parent = nullptr);
+
+    bool listen(const QHostAddress &address, quint16 port = 8000);
+    // Stops listening and drops every open connection.
+    void close();
+    QString errorString() const { return m_server.errorString(); }
+    QHostAddress serverAddress() const { return m_server.serverAddress(); }
+    quint16 serverPort() const { return m_server.serverPort(); }
+
+    // script is the last component of a path, such as "usercheck7193.php", or "*" for
+    // every path; a fault set for a script wins over "*". Fault::None clears it.
+    void setFault(const QString &script, Fault fault, int delayMs = 0);
+
+    QList<LoggedRequest> requests() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+    void setVersion(const QString &version) { m_scripts.setVersion(version); }
+    // An empty address reports the listening address.
+    void setRouteAddress(const QString &address) { m_scripts.setRouteAddress(address); }
+    void setLoggedInElsewhere(const QString &user, bool elsewhere = true)
+    {
+        m_scripts.setLoggedInElsewhere(user, elsewhere);
+    }
+
+signals:
+    void requestLogged(const devbackend::LoggedRequest &request);
+
+private:
+    struct FaultSetting
+    {
+        Fault fault = Fault::None;
+        int delayMs = 0;
+    };
+
+    void acceptConnections();
+    void answer(HttpConnection *connection, const HttpRequest &request);
+    FaultSetting faultFor(const QString &path) const;
+
+    QTcpServer m_server;
+    BackendScripts m_scripts;
+    QHash<QString, FaultSetting> m_faults;
+    QList<LoggedRequest> m_requests;
+};
+
+} // namespace devbackend
