@@ -12,6 +12,8 @@
 #include "platform/browser/WebEngineBrowserPane.h"
 #endif
 
+#include <cstdio>
+
 namespace app {
 
 namespace {
@@ -28,14 +30,15 @@ std::unique_ptr<platform::BrowserPaneFactory> makeBrowserFactory(const Configura
 
 } // namespace
 
-PlatformLayers::PlatformLayers(const Configuration &config, QStringList *warnings)
+PlatformLayers::PlatformLayers(const Configuration &config)
     : m_settings(std::make_unique<platform::RegFileSettingsStore>(
           std::filesystem::path(config.settingsDir.toStdU16String()))),
       m_http(std::make_unique<platform::QtHttpTransport>(config.codePage)),
       m_boxes(std::make_unique<platform::QtMessageBoxes>()),
       m_shell(std::make_unique<platform::QtShell>()), m_browsers(makeBrowserFactory(config))
 {
-    Q_UNUSED(warnings);
+    m_settings->setDiagnosticSink(
+        [](const std::string &line) { std::fprintf(stderr, "taverin: %s\n", line.c_str()); });
 }
 
 PlatformLayers::~PlatformLayers() = default;

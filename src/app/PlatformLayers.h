@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QStringList>
-
 #include <memory>
 
 namespace platform {
@@ -21,7 +19,7 @@ struct Services;
 class PlatformLayers
 {
 public:
-    PlatformLayers(const Configuration &config, QStringList *warnings);
+    explicit PlatformLayers(const Configuration &config);
     ~PlatformLayers();
 
     void install(Services &services);

@@ -21,10 +21,10 @@ int main(int argc, char *argv[])
     QStringList warnings;
     app::services().config = app::Configuration::load(
         app::Configuration::locate(QApplication::arguments(), app::ProgramFolder()), &warnings);
-    app::PlatformLayers layers(app::services().config, &warnings);
-    layers.install(app::services());
     for (const QString &warning : std::as_const(warnings))
         std::fprintf(stderr, "taverin: %s\n", qPrintable(warning));
+    app::PlatformLayers layers(app::services().config);
+    layers.install(app::services());
 
     // Ending the process goes through the message loop when it runs; an end requested
     // while the main window is still being created (an abandoned login) is returned

@@ -1,7 +1,8 @@
 #include "platform/http/QtHttpTransport.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include "platform/http/FormPost.h"
+#include "platform/http/InputBlocker.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -18,39 +19,6 @@ namespace {
 const QByteArray GetUserAgent = "iisuser_class";
 const QByteArray PostUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 const QByteArray PostAccept = "text/html, */*";
-
-// Swallows the user's clicks, keys and close requests while a request runs: queued
-// instead, they would replay against the window once the handler that waited returned.
-class InputBlocker : public QObject
-{
-public:
-    InputBlocker() { QCoreApplication::instance()->installEventFilter(this); }
-    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-        case QEvent::Wheel:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::ContextMenu:
-            return true;
-        case QEvent::Close:
-            return event->spontaneous();
-        default:
-            return false;
-        }
-    }
-};
 
 // Runs one request to its end; the reply belongs to the caller's manager. The connect timer runs
 // until the request has been written to a connected socket; from then on the read timer restarts
@@ -143,16 +111,16 @@ HttpResult QtHttpTransport::get(const QUrl &url)
 
 HttpResult QtHttpTransport::postForm(const QUrl &url, const FormFields &fields)
 {
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy::NoProxy);
-    QNetworkRequest request = makeRequest(url, PostUserAgent);
-    request.setRawHeader("Accept", PostAccept);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("application/x-www-form-urlencoded"));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    return runRequest(manager.post(request, encodeForm(fields, m_codePage)), m_timeouts.connectMs,
-                      m_timeouts.postReadMs, m_codePage);
+    const FormPostReply reply =
+        postFormOnce(url, encodeForm(fields, m_codePage), PostUserAgent, PostAccept,
+                     m_timeouts.connectMs, m_timeouts.postReadMs, MaxReplyBytes);
+    HttpResult result;
+    result.ok = reply.ok;
+    result.status = reply.status;
+    result.error = reply.error;
+    if (reply.ok)
+        result.text = decode(reply.body, m_codePage);
+    return result;
 }
 
 QByteArray QtHttpTransport::encodeForm(const FormFields &fields, const QString &codePage)

@@ -6,9 +6,10 @@
 
 namespace platform {
 
-// HTTP over QNetworkAccessManager, one fresh manager per request as the back end's
-// clients are "fresh per attempt". Blocks in a local event loop that drops user input,
-// so windows repaint while a request runs but cannot be clicked or closed.
+// HTTP as the back end's clients speak it, with a fresh client per request: GET over
+// QNetworkAccessManager, form POST over a plain socket (see FormPost.h). Both block in a
+// local event loop that drops user input, so windows repaint while a request runs but
+// cannot be clicked or closed.
 class QtHttpTransport : public HttpTransport
 {
 public:

@@ -1,5 +1,7 @@
 #include "platform/http/QtHttpTransport.h"
 
+#include "platform/http/FormPost.h"
+
 #include "support/TestEnvironment.h"
 
 #include <QPushButton>
@@ -29,7 +31,11 @@ private slots:
     void decode_data();
     void decode();
 
+    void parseHttpReply_data();
+    void parseHttpReply();
     void postSendsFormInCodePage();
+    void postIsNeverRepeated_data();
+    void postIsNeverRepeated();
     void getFollowsConventions();
     void failures_data();
     void failures();
@@ -98,6 +104,73 @@ void TestQtHttpTransport::decode()
     QFETCH(QByteArray, body);
     QFETCH(QString, expected);
     QCOMPARE(QtHttpTransport::decode(body, "GBK"), expected);
+}
+
+void TestQtHttpTransport::parseHttpReply_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<bool>("parsed");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+
+    QTest::newRow("length given") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")
+                                  << true << 200 << QByteArray("ok");
+    QTest::newRow("body up to the close")
+        << QByteArray("HTTP/1.0 200 OK\r\n\r\nerror") << true << 200 << QByteArray("error");
+    QTest::newRow("extra bytes after the length are not body")
+        << QByteArray("HTTP/1.1 200 OK\r\ncontent-length: 2\r\n\r\nokXX") << true << 200
+        << QByteArray("ok");
+    QTest::newRow("chunked") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                           "2\r\nok\r\n3;x=1\r\n\nab\r\n0\r\n\r\n")
+                             << true << 200 << QByteArray("ok\nab");
+    QTest::newRow("status without reason")
+        << QByteArray("HTTP/1.1 500\r\n\r\n") << true << 500 << QByteArray();
+    QTest::newRow("cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nok")
+                               << false << 200 << QByteArray();
+    QTest::newRow("chunked, cut short")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\nok") << false
+        << 200 << QByteArray();
+    QTest::newRow("no header end")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2") << false << 0 << QByteArray();
+    QTest::newRow("not HTTP") << QByteArray("\x00\xff garbage\r\n\r\nok", 18) << false << 0
+                              << QByteArray();
+}
+
+void TestQtHttpTransport::parseHttpReply()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(bool, parsed);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+
+    platform::FormPostReply reply;
+    QCOMPARE(platform::parseHttpReply(raw, reply), parsed);
+    QCOMPARE(reply.status, status);
+    if (parsed)
+        QCOMPARE(reply.body, body);
+}
+
+void TestQtHttpTransport::postIsNeverRepeated_data()
+{
+    QTest::addColumn<DevBackend::Fault>("fault");
+
+    QTest::newRow("dropped without a reply") << DevBackend::Fault::Refuse;
+    QTest::newRow("never answers") << DevBackend::Fault::Hang;
+    QTest::newRow("HTTP 500") << DevBackend::Fault::Http500;
+    QTest::newRow("huge reply") << DevBackend::Fault::Huge;
+}
+
+void TestQtHttpTransport::postIsNeverRepeated()
+{
+    QFETCH(DevBackend::Fault, fault);
+    m_backend->setFault("reckon_new_save7193.php", fault);
+
+    const platform::HttpResult result =
+        m_http.postForm(url("reckon_new_save7193.php"), {{"mycardid", "1234"}});
+
+    QVERIFY(!result.ok);
+    QTest::qWait(100); // a resend would arrive right after the failure
+    QCOMPARE(m_backend->requests().size(), 1);
 }
 
 void TestQtHttpTransport::postSendsFormInCodePage()
