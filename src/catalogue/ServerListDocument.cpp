@@ -2,6 +2,8 @@
 
 #include "util/TextRoutines.h"
 
+#include <utility>
+
 namespace catalogue {
 
 namespace {
@@ -24,6 +26,14 @@ QList<QStringView> splitLines(QStringView text)
     return lines;
 }
 
+// Records where a name first occurs; later duplicates stay listed but are never found.
+void indexFirst(QHash<QString, qsizetype> &index, const QString &name, qsizetype position)
+{
+    const QString lookupName = util::lowerAscii(name);
+    if (!index.contains(lookupName))
+        index.insert(lookupName, position);
+}
+
 } // namespace
 
 ServerListDocument ServerListDocument::parse(const QString &text)
@@ -36,7 +46,8 @@ ServerListDocument ServerListDocument::parse(const QString &text)
             continue;
         if (line.startsWith(u'[') && line.endsWith(u']')) {
             const QString name = util::trimBlanks(line.mid(1, line.size() - 2));
-            document.m_sections.append(Section{name, util::lowerAscii(name), {}});
+            indexFirst(document.m_firstSectionByName, name, document.m_sections.size());
+            document.m_sections.append(Section{name, {}, {}});
             current = &document.m_sections.last();
             continue;
         }
@@ -48,20 +59,16 @@ ServerListDocument ServerListDocument::parse(const QString &text)
             entry.key = util::trimBlanks(line.left(equals));
             entry.value = util::trimBlanks(line.mid(equals + 1));
         }
-        entry.lookupKey = util::lowerAscii(entry.key);
-        current->entries.append(entry);
+        indexFirst(current->firstEntryByKey, entry.key, current->entries.size());
+        current->entries.append(std::move(entry));
     }
     return document;
 }
 
 const ServerListDocument::Section *ServerListDocument::findSection(const QString &name) const
 {
-    const QString lookupName = util::lowerAscii(name);
-    for (const Section &section : m_sections) {
-        if (section.lookupName == lookupName)
-            return &section;
-    }
-    return nullptr;
+    const auto found = m_firstSectionByName.constFind(util::lowerAscii(name));
+    return found == m_firstSectionByName.cend() ? nullptr : &m_sections.at(*found);
 }
 
 QStringList ServerListDocument::sectionNames() const
@@ -77,6 +84,7 @@ QStringList ServerListDocument::keys(const QString &section) const
 {
     QStringList result;
     if (const Section *found = findSection(section)) {
+        result.reserve(found->entries.size());
         for (const Entry &entry : found->entries)
             result.append(entry.key);
     }
@@ -87,6 +95,7 @@ QStringList ServerListDocument::entries(const QString &section) const
 {
     QStringList result;
     if (const Section *found = findSection(section)) {
+        result.reserve(found->entries.size());
         for (const Entry &entry : found->entries)
             result.append(entry.key + u'=' + entry.value);
     }
@@ -98,12 +107,8 @@ QString ServerListDocument::value(const QString &section, const QString &key) co
     const Section *found = findSection(section);
     if (!found)
         return {};
-    const QString lookupKey = util::lowerAscii(key);
-    for (const Entry &entry : found->entries) {
-        if (entry.lookupKey == lookupKey)
-            return entry.value;
-    }
-    return {};
+    const auto entry = found->firstEntryByKey.constFind(util::lowerAscii(key));
+    return entry == found->firstEntryByKey.cend() ? QString() : found->entries.at(*entry).value;
 }
 
 bool isReservedRouteSection(const QString &name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -37,18 +38,22 @@ private:
     {
         QString key;
         QString value;
-        QString lookupKey;
     };
+    // Lookups go through indexes built at parse time, so that asking for every key of a
+    // large area (as an area switch does) stays linear.
     struct Section
     {
         QString name;
-        QString lookupName;
         QList<Entry> entries;
+        // A-Z-folded key -> index of the first entry with that key.
+        QHash<QString, qsizetype> firstEntryByKey;
     };
 
     const Section *findSection(const QString &name) const;
 
     QList<Section> m_sections;
+    // A-Z-folded name -> index of the first section with that name.
+    QHash<QString, qsizetype> m_firstSectionByName;
 };
 
 // Whether an area holds a route set of an acceleration mode rather than lines.
