@@ -19,6 +19,11 @@ void ShowWarning(QWidget *parent, const QString &text)
     services().boxes->show(parent, BoxIcon::Warning, ApplicationTitle, text, BoxButtons::Ok);
 }
 
+void ShowInformation(QWidget *parent, const QString &text)
+{
+    services().boxes->show(parent, BoxIcon::Information, ApplicationTitle, text, BoxButtons::Ok);
+}
+
 bool AskYesNo(QWidget *parent, const QString &text)
 {
     return services().boxes->show(parent, BoxIcon::Question, ApplicationTitle, text,

@@ -15,6 +15,12 @@ QUrl scriptUrl(const QString &host, const QString &script)
     return backendUrl(host, QStringLiteral("/sysadmin/useradmin/") + script);
 }
 
+QString serverListUrl(const QString &host)
+{
+    return scriptUrl(host, QStringLiteral("vpnlist7193.php")).toString() +
+           QStringLiteral("?viewstr=e7d2f9a0c3b");
+}
+
 std::optional<QString> postForm(const QString &host, const QString &script,
                                 const platform::FormFields &fields)
 {

@@ -12,6 +12,8 @@ namespace login {
 // Back-end scripts and client pages are plain HTTP on port 8000 of their host.
 QUrl backendUrl(const QString &host, const QString &path);
 QUrl scriptUrl(const QString &host, const QString &script);
+// Where the server-list document of the given master node is fetched.
+QString serverListUrl(const QString &host);
 
 // One form POST to a script on host; no value when the request failed.
 std::optional<QString> postForm(const QString &host, const QString &script,

@@ -1,5 +1,6 @@
 #include "login/Tfrmlogin.h"
 
+#include "account/AccountDialogs.h"
 #include "app/AppInfo.h"
 #include "app/ClientState.h"
 #include "app/MessageBoxes.h"
@@ -28,7 +29,6 @@ namespace {
 
 const QString SettingsKey = QStringLiteral("Software\\zorizov");
 const QString BusyText = QStringLiteral("服务器连接繁忙，请重新尝试连接或稍后再试");
-const QString AccessToken = QStringLiteral("e7d2f9a0c3b");
 
 QPushButton *makeButton(const QString &name, const QString &caption, const QRect &geometry,
                         QWidget *parent, bool bold = false)
@@ -94,6 +94,8 @@ void Tfrmlogin::buildControls()
     btn_login->setDefault(true);
     btn_exit = makeButton(QStringLiteral("btn_exit"), QStringLiteral("购买地址"),
                           QRect(262, 212, 78, 28), this, true);
+    connect(sButton1, &QPushButton::clicked, this, &account::ShowRegistrationDialog);
+    connect(sButton2, &QPushButton::clicked, this, &account::ShowRechargeDialog);
     connect(btn_login, &QPushButton::clicked, this, &Tfrmlogin::btn_loginClick);
     connect(btn_exit, &QPushButton::clicked, this, &Tfrmlogin::btn_exitClick);
 
@@ -292,10 +294,7 @@ void Tfrmlogin::loadServerList()
 {
     auto fetch = util::IStrings::create();
     QString document;
-    fetch->HttpGet(
-        scriptUrl(app::client().MasterHost, QStringLiteral("vpnlist7193.php")).toString() +
-            QStringLiteral("?viewstr=") + AccessToken,
-        true, document);
+    fetch->HttpGet(serverListUrl(app::client().MasterHost), true, document);
     app::client().ServerList = std::make_shared<const catalogue::ServerListDocument>(
         catalogue::ServerListDocument::parse(document));
 }

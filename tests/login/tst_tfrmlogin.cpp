@@ -6,10 +6,13 @@
 #include "login/LoginTarget.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using devbackend::DevBackend;
 using platform::BoxIcon;
@@ -61,6 +64,8 @@ private slots:
     void redialChoice();
     void serverListUnreachable();
     void escapeOpensPurchasePage();
+    void accountButtonsOpenDialogs_data();
+    void accountButtonsOpenDialogs();
 
 private:
     std::unique_ptr<login::Tfrmlogin> makeWindow();
@@ -128,7 +133,8 @@ void TestTfrmlogin::successfulLogin()
     QCOMPARE(m_target.localIpLabel, QString("本地IP为：127.0.0.1"));
     QCOMPARE(m_target.armed, 0);
     QVERIFY(state.ServerList);
-    QCOMPARE(state.ServerList->sectionNames(), (QStringList{"华东电信", "Route"}));
+    QCOMPARE(state.ServerList->sectionNames(),
+             (QStringList{"华东电信", "华北网通", "华南", "Route"}));
 
     QStringList paths;
     for (const devbackend::LoggedRequest &request : m_node1->requests())
@@ -404,6 +410,36 @@ void TestTfrmlogin::escapeOpensPurchasePage()
     QCOMPARE(m_env->shell.opened(), QList<QUrl>{QUrl("http://" + Master1 + ":8000/pay.asp")});
     QVERIFY(window->isVisible());
     QCOMPARE(window->focusWidget()->objectName(), QString("edt_user"));
+}
+
+void TestTfrmlogin::accountButtonsOpenDialogs_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("register") << "sButton1"
+                              << "帐户注册";
+    QTest::newRow("recharge") << "sButton2"
+                              << "帐户充值";
+}
+
+void TestTfrmlogin::accountButtonsOpenDialogs()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, caption);
+    auto window = makeWindow();
+    QString shownCaption;
+    QTimer::singleShot(0, [&shownCaption] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            shownCaption = dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+
+    window->findChild<QPushButton *>(button)->click();
+
+    QCOMPARE(shownCaption, caption);
+    QVERIFY(m_node1->requests().isEmpty());
 }
 
 QTEST_MAIN(TestTfrmlogin)
