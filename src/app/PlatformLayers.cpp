@@ -7,6 +7,7 @@
 #include "platform/messagebox/QtMessageBoxes.h"
 #include "platform/settings/RegFileSettingsStore.h"
 #include "platform/shell/QtShell.h"
+#include "platform/tray/QtTrayIcon.h"
 
 #ifdef TAVERIN_HAVE_WEBENGINE
 #include "platform/browser/WebEngineBrowserPane.h"
@@ -35,7 +36,8 @@ PlatformLayers::PlatformLayers(const Configuration &config)
           std::filesystem::path(config.settingsDir.toStdU16String()))),
       m_http(std::make_unique<platform::QtHttpTransport>(config.codePage)),
       m_boxes(std::make_unique<platform::QtMessageBoxes>()),
-      m_shell(std::make_unique<platform::QtShell>()), m_browsers(makeBrowserFactory(config))
+      m_shell(std::make_unique<platform::QtShell>()), m_browsers(makeBrowserFactory(config)),
+      m_tray(std::make_unique<platform::QtTrayIcon>())
 {
     m_settings->setDiagnosticSink(
         [](const std::string &line) { std::fprintf(stderr, "taverin: %s\n", line.c_str()); });
@@ -50,6 +52,7 @@ void PlatformLayers::install(Services &services)
     services.boxes = m_boxes.get();
     services.shell = m_shell.get();
     services.browsers = m_browsers.get();
+    services.tray = m_tray.get();
 }
 
 } // namespace app

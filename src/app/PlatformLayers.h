@@ -8,6 +8,7 @@ class HttpTransport;
 class MessageBoxes;
 class RegFileSettingsStore;
 class Shell;
+class TrayIcon;
 } // namespace platform
 
 namespace app {
@@ -30,6 +31,7 @@ private:
     std::unique_ptr<platform::MessageBoxes> m_boxes;
     std::unique_ptr<platform::Shell> m_shell;
     std::unique_ptr<platform::BrowserPaneFactory> m_browsers;
+    std::unique_ptr<platform::TrayIcon> m_tray;
 };
 
 } // namespace app

@@ -8,6 +8,7 @@ class HttpTransport;
 class MessageBoxes;
 class Shell;
 class BrowserPaneFactory;
+class TrayIcon;
 } // namespace platform
 
 namespace app {
@@ -22,6 +23,7 @@ struct Services
     platform::MessageBoxes *boxes = nullptr;
     platform::Shell *shell = nullptr;
     platform::BrowserPaneFactory *browsers = nullptr;
+    platform::TrayIcon *tray = nullptr;
 };
 
 Services &services();

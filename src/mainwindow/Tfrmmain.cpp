@@ -1,19 +1,31 @@
 #include "mainwindow/Tfrmmain.h"
 
+#include "account/AccountDialogs.h"
 #include "app/AppInfo.h"
 #include "app/ClientState.h"
 #include "app/MessageBoxes.h"
 #include "app/Services.h"
+#include "catalogue/AreaSelection.h"
+#include "latency/LineTableModel.h"
+#include "latency/LineTableView.h"
+#include "login/BackendRequests.h"
 #include "login/Tfrmlogin.h"
+#include "platform/browser/BrowserPane.h"
+#include "platform/messagebox/MessageBoxes.h"
 #include "platform/settings/SettingsStore.h"
+#include "platform/shell/Shell.h"
+#include "platform/tray/TrayIcon.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace mainwindow {
 
@@ -21,39 +33,212 @@ namespace {
 
 const std::u16string SelectionKey = u"SOFTWARE\\zavazizud";
 
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QRect &geometry)
+{
+    auto *label = new QLabel(text, parent);
+    if (!name.isEmpty())
+        label->setObjectName(name);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption,
+                        const QRect &geometry, bool bold = false)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    if (bold) {
+        QFont font = button->font();
+        font.setBold(true);
+        button->setFont(font);
+    }
+    return button;
+}
+
+QComboBox *makeSelector(QWidget *parent, const QString &name, const QRect &geometry)
+{
+    auto *selector = new QComboBox(parent);
+    selector->setObjectName(name);
+    selector->setGeometry(geometry);
+    selector->setMaxVisibleItems(20);
+    return selector;
+}
+
+QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, bool visible = true)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(name);
+    action->setVisible(visible);
+    return action;
+}
+
 } // namespace
 
 Tfrmmain::Tfrmmain(ProcessEnd endProcess, QWidget *parent)
-    : QWidget(parent), m_endProcess(std::move(endProcess))
+    : QMainWindow(parent), m_endProcess(std::move(endProcess))
 {
     setObjectName(QStringLiteral("frmmain"));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     buildControls();
+    buildTimers();
+    buildMenus();
 }
+
+Tfrmmain::~Tfrmmain() = default;
 
 void Tfrmmain::buildControls()
 {
-    setFixedSize(696, 435);
-    auto *layout = new QVBoxLayout(this);
-    AreaTxt2 = new QComboBox(this);
-    AreaTxt2->setObjectName(QStringLiteral("AreaTxt2"));
-    IPAddrTxt = new QComboBox(this);
-    IPAddrTxt->setObjectName(QStringLiteral("IPAddrTxt"));
-    userlabel = new QLabel(this);
-    userlabel->setObjectName(QStringLiteral("userlabel"));
-    statuslabel = new QLabel(QStringLiteral("未连接"), this);
-    statuslabel->setObjectName(QStringLiteral("statuslabel"));
-    localiplabel = new QLabel(this);
-    localiplabel->setObjectName(QStringLiteral("localiplabel"));
-    layout->addWidget(AreaTxt2);
-    layout->addWidget(IPAddrTxt);
-    layout->addStretch();
-    layout->addWidget(userlabel);
-    layout->addWidget(statuslabel);
-    layout->addWidget(localiplabel);
+    auto *client = new QWidget(this);
+    client->setFixedSize(696, 435);
+    setCentralWidget(client);
 
-    vercheck = new QTimer(this);
-    vercheck->setObjectName(QStringLiteral("vercheck"));
-    vercheck->setInterval(15000);
+    web1 = app::services().browsers->create(client);
+    web1->setObjectName(QStringLiteral("web1"));
+    web1->setGeometry(4, 2, 687, 75);
+
+    makeLabel(client, {}, QStringLiteral("地区："), QRect(8, 88, 44, 24));
+    AreaTxt2 = makeSelector(client, QStringLiteral("AreaTxt2"), QRect(52, 88, 250, 24));
+    makeLabel(client, {}, QStringLiteral("线路："), QRect(8, 118, 44, 24));
+    IPAddrTxt = makeSelector(client, QStringLiteral("IPAddrTxt"), QRect(52, 118, 250, 24));
+    makeLabel(client, {}, QStringLiteral("协议："), QRect(8, 148, 44, 24));
+    rb_pptp = new QRadioButton(QStringLiteral("PPTP"), client);
+    rb_pptp->setObjectName(QStringLiteral("rb_pptp"));
+    rb_pptp->setGeometry(52, 148, 70, 24);
+    rb_pptp->setChecked(true);
+    rb_lp2p = new QRadioButton(QStringLiteral("L2TP"), client);
+    rb_lp2p->setObjectName(QStringLiteral("rb_lp2p"));
+    rb_lp2p->setGeometry(126, 148, 70, 24);
+
+    btn_speed = makeButton(client, QStringLiteral("btn_speed"), QStringLiteral("批量测速"),
+                           QRect(6, 178, 72, 28));
+    cesu = makeButton(client, QStringLiteral("cesu"), QStringLiteral("单个测速"),
+                      QRect(82, 178, 72, 28));
+    btn_conn = makeButton(client, QStringLiteral("btn_conn"), QStringLiteral("连  接"),
+                          QRect(158, 178, 72, 28), true);
+    btn_disconn = makeButton(client, QStringLiteral("btn_disconn"), QStringLiteral("断  开"),
+                             QRect(234, 178, 72, 28), true);
+    btn_disconn->setEnabled(false);
+
+    web2 = app::services().browsers->create(client);
+    web2->setObjectName(QStringLiteral("web2"));
+    web2->setGeometry(4, 212, 302, 181);
+
+    m_lines = new latency::LineTableModel(this);
+    vt1 = new latency::LineTableView(m_lines, client);
+    vt1->setGeometry(310, 80, 380, 316);
+
+    auto *statusPanel = new QFrame(client);
+    statusPanel->setFrameShape(QFrame::Panel);
+    statusPanel->setFrameShadow(QFrame::Sunken);
+    statusPanel->setGeometry(0, 398, 696, 37);
+    statuslabel = makeLabel(statusPanel, QStringLiteral("statuslabel"), QStringLiteral("未连接"),
+                            QRect(6, 2, 120, 16));
+    protocollabel = makeLabel(statusPanel, QStringLiteral("protocollabel"),
+                              QStringLiteral("当前连接协议:PPTP VPN"), QRect(130, 2, 170, 16));
+    localiplabel =
+        makeLabel(statusPanel, QStringLiteral("localiplabel"), {}, QRect(304, 2, 170, 16));
+    datalabel = makeLabel(statusPanel, QStringLiteral("datalabel"), {}, QRect(478, 2, 214, 16));
+    userlabel = makeLabel(statusPanel, QStringLiteral("userlabel"), {}, QRect(6, 19, 686, 16));
+
+    // Working controls that hold state but are never shown.
+    AreaTxt = makeSelector(client, QStringLiteral("AreaTxt"), QRect(700, 88, 120, 24));
+    com_game = makeSelector(client, QStringLiteral("com_game"), QRect(700, 118, 120, 24));
+    com_game->setEnabled(false);
+    lbl_info = makeLabel(client, QStringLiteral("lbl_info"), {}, QRect(700, 148, 120, 16));
+    for (QWidget *working : std::initializer_list<QWidget *>{AreaTxt, com_game, lbl_info})
+        working->hide();
+
+    m_areas = std::make_unique<catalogue::AreaSelection>(
+        catalogue::AreaSelection::Controls{this, AreaTxt2, AreaTxt, IPAddrTxt, com_game, m_lines});
+    connect(AreaTxt2, &QComboBox::activated, this, [this] { m_areas->AreaTxt2Change(); });
+    connect(AreaTxt, &QComboBox::activated, this, [this] { m_areas->AreaTxtChange(); });
+    connect(vt1, &latency::LineTableView::lineChosen, this, &Tfrmmain::chooseLine);
+    connect(vt1, &latency::LineTableView::clickedWithoutFocusedRow, this,
+            [this] { IPAddrTxt->setCurrentIndex(0); });
+    // No latency test runs yet, so its pool has neither queued tasks nor threads.
+    connect(vt1, &latency::LineTableView::headerSorted, this,
+            [this] { lbl_info->setText(vt1->RefreshLineTable(0, 0)); });
+}
+
+void Tfrmmain::buildTimers()
+{
+    const auto makeTimer = [this](const char *name, int interval) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QLatin1String(name));
+        timer->setInterval(interval);
+        return timer;
+    };
+    Timer1 = makeTimer("Timer1", 2000);
+    Timer2 = makeTimer("Timer2", 1000);
+    dialupstatus = makeTimer("dialupstatus", 1000);
+    rast12 = makeTimer("rast12", 4000);
+    dialupcheck = makeTimer("dialupcheck", 15000);
+    autodialstatus = makeTimer("autodialstatus", 20000);
+    statuscheck = makeTimer("statuscheck", 218000);
+    vercheck = makeTimer("vercheck", 15000);
+    datecheck = makeTimer("datecheck", 900000);
+}
+
+void Tfrmmain::buildMenus()
+{
+    QMenuBar *mm1 = menuBar();
+    mm1->setObjectName(QStringLiteral("mm1"));
+
+    QMenu *N2 = mm1->addMenu(QStringLiteral("帐户管理"));
+    N2->menuAction()->setObjectName(QStringLiteral("N2"));
+    connect(addCommand(N2, QStringLiteral("N11"), QStringLiteral("帐户注册")), &QAction::triggered,
+            this, &account::ShowRegistrationDialog);
+    connect(addCommand(N2, QStringLiteral("N3"), QStringLiteral("帐户充值")), &QAction::triggered,
+            this, &account::ShowRechargeDialog);
+    connect(addCommand(N2, QStringLiteral("N4"), QStringLiteral("修改密码")), &QAction::triggered,
+            this, &account::ShowPasswordDialog);
+    connect(addCommand(N2, QStringLiteral("N10"), QStringLiteral("登录查询"), false),
+            &QAction::triggered, this, &Tfrmmain::N10Click);
+
+    QMenu *H1 = mm1->addMenu(QStringLiteral("官方信息"));
+    H1->menuAction()->setObjectName(QStringLiteral("H1"));
+    H1->menuAction()->setVisible(false);
+    connect(addCommand(H1, QStringLiteral("N1"), QStringLiteral("关于")), &QAction::triggered, this,
+            &Tfrmmain::N1Click);
+
+    // The news item opens the help page and the help item the news page, as the service's
+    // web site has always had them.
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        const char *path;
+    } pages[] = {{"V1", "官方网站", "/"},
+                 {"N12", "新闻公告", "/help/"},
+                 {"A1", "帮助信息", "/news/"},
+                 {"N15", "购买连接", "/pay.asp"},
+                 {"N13", "联系我们", "/contact.html"}};
+    for (const auto &page : pages) {
+        QAction *action = mm1->addAction(QString::fromUtf8(page.caption));
+        action->setObjectName(QLatin1String(page.name));
+        const QString path = QLatin1String(page.path);
+        connect(action, &QAction::triggered, this, [this, path] { openWebSitePage(path); });
+    }
+
+    QMenu *O1 = mm1->addMenu(QStringLiteral("刷新线路"));
+    O1->menuAction()->setObjectName(QStringLiteral("O1"));
+    connect(addCommand(O1, QStringLiteral("N14"), QStringLiteral("刷新线路")), &QAction::triggered,
+            this, [this] { m_areas->N14Click(); });
+    addCommand(O1, QStringLiteral("L2TPQ1"), QStringLiteral("L2TP强制生效"), false);
+
+    taskmenu1 = new QMenu(this);
+    taskmenu1->setObjectName(QStringLiteral("taskmenu1"));
+    connect(addCommand(taskmenu1, QStringLiteral("N9"), QStringLiteral("显示主界面")),
+            &QAction::triggered, this, &Tfrmmain::N9Click);
+    connect(addCommand(taskmenu1, QStringLiteral("N7"), QStringLiteral("退出")),
+            &QAction::triggered, this, &Tfrmmain::N7Click);
+    connect(addCommand(taskmenu1, QStringLiteral("N8"), QStringLiteral("关于")),
+            &QAction::triggered, this, &Tfrmmain::N1Click);
+    addCommand(taskmenu1, QStringLiteral("N5"), QStringLiteral("连接"), false);
+    addCommand(taskmenu1, QStringLiteral("N6"), QStringLiteral("断开"), false);
 }
 
 void Tfrmmain::FormCreate()
@@ -63,8 +248,37 @@ void Tfrmmain::FormCreate()
     _frmlogin->exec();
     delete _frmlogin;
     _frmlogin = nullptr;
-    if (!app::client().LoggedIn)
+    if (!app::client().LoggedIn) {
         close();
+        return;
+    }
+
+    web1->navigate(
+        login::backendUrl(app::client().MasterHost, QStringLiteral("/taverinclient/maintop.htm")));
+    web2->navigate(QUrl(QStringLiteral("http://") + app::services().config.website +
+                        QStringLiteral("/softnews.asp")));
+    platform::TrayIcon *tray = app::services().tray;
+    tray->setMenu(taskmenu1);
+    connect(tray, &platform::TrayIcon::restoreRequested, this, &Tfrmmain::N9Click);
+    tray->setEnabled(true);
+    tray->setHint(windowTitle());
+    routerlist.assign(routes::RouterListSize, routes::Tmyrouter{});
+    m_areas->LoadAreaSelectors();
+}
+
+void Tfrmmain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void Tfrmmain::FormShow()
+{
+    if (catalogue::AreaBarItem *start = m_areas->startItem())
+        m_areas->AreaItemClick(start);
 }
 
 bool Tfrmmain::FormCloseQuery()
@@ -82,6 +296,7 @@ void Tfrmmain::FormClose()
     m_ending = true;
     saveSelection();
     app::BatchTestRunning() = false;
+    app::services().tray->setEnabled(false);
     const QDir folder(app::ProgramFolder());
     QFile::remove(folder.filePath(QStringLiteral("delroute.bat")));
     QFile::remove(folder.filePath(QStringLiteral("route.bat")));
@@ -112,6 +327,42 @@ void Tfrmmain::closeEvent(QCloseEvent *event)
     }
     event->accept();
     FormClose();
+}
+
+void Tfrmmain::chooseLine(const QString &name)
+{
+    IPAddrTxt->setCurrentIndex(
+        IPAddrTxt->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+void Tfrmmain::N1Click()
+{
+    app::services().boxes->show(this, platform::BoxIcon::None, QStringLiteral("关于"),
+                                QStringLiteral("Taverin网络加速器6.0"), platform::BoxButtons::Ok);
+}
+
+void Tfrmmain::N7Click()
+{
+    close();
+}
+
+void Tfrmmain::N9Click()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void Tfrmmain::openWebSitePage(const QString &path)
+{
+    app::services().shell->openUrl(
+        QUrl(QStringLiteral("http://") + app::services().config.website + path));
+}
+
+void Tfrmmain::N10Click()
+{
+    app::services().shell->openUrl(
+        login::backendUrl(app::services().config.master1, QStringLiteral("/sysadmin/useradmin/")));
 }
 
 void Tfrmmain::setUserLabel(const QString &text)

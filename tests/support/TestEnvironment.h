@@ -6,6 +6,7 @@
 #include "platform/messagebox/ScriptedMessageBoxes.h"
 #include "platform/settings/MemorySettingsStore.h"
 #include "platform/shell/RecordingShell.h"
+#include "platform/tray/RecordingTrayIcon.h"
 
 #include "devbackend/DevBackend.h"
 
@@ -20,9 +21,9 @@ namespace testsupport {
 inline const platform::QtHttpTransport::Timeouts TestTimeouts{2000, 3000, 2000};
 
 // Installs test doubles as the client's platform layers (settings in memory, scripted
-// boxes, a recording shell, panes that load nothing, real HTTP) with both master nodes on
-// loopback addresses of the test's choosing, and a fresh client state. Restores
-// everything on destruction.
+// boxes, a recording shell and tray icon, panes that load nothing, real HTTP) with both master
+// nodes on loopback addresses of the test's choosing, and a fresh client state. Restores everything
+// on destruction.
 class TestEnvironment
 {
 public:
@@ -34,6 +35,7 @@ public:
     platform::ScriptedMessageBoxes boxes;
     platform::RecordingShell shell;
     platform::OfflineBrowserPaneFactory browsers;
+    platform::RecordingTrayIcon tray;
 
 private:
     app::Services m_saved;

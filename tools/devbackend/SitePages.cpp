@@ -15,12 +15,16 @@ QString page(const QString &title, const QString &body)
         .arg(title, body);
 }
 
-QString banner(const QString &title, const QString &slogan, const QString &colour)
+// A coloured strip that fills a pane of the given height without scrolling.
+QString banner(const QString &title, const QString &slogan, const QString &colour, int height)
 {
-    return page(title, QStringLiteral("<div style=\"height:100px;background:%1;color:white;"
-                                      "text-align:center\"><h2 style=\"margin:0;padding-top:24px\">"
-                                      "Taverin网络加速器</h2><p style=\"margin:4px\">%2</p></div>")
-                           .arg(colour, slogan));
+    return page(title, QStringLiteral("<div style=\"height:%3px;overflow:hidden;background:%1;"
+                                      "color:white;text-align:center\"><h2 style=\"margin:0;"
+                                      "padding-top:%4px\">Taverin网络加速器</h2>"
+                                      "<p style=\"margin:2px\">%2</p></div>")
+                           .arg(colour, slogan)
+                           .arg(height)
+                           .arg(height / 6));
 }
 
 QHash<QString, QString> makePages()
@@ -34,10 +38,10 @@ QHash<QString, QString> makePages()
     return {
         {QStringLiteral("/taverinclient/top.htm"),
          banner(QStringLiteral("登录"), QStringLiteral("欢迎使用，稳定高速的网络加速"),
-                QStringLiteral("#1e5aa8"))},
+                QStringLiteral("#1e5aa8"), 102)},
         {QStringLiteral("/taverinclient/maintop.htm"),
          banner(QStringLiteral("公告"), QStringLiteral("本地开发后台：所有线路均为本机地址"),
-                QStringLiteral("#2b7a3d"))},
+                QStringLiteral("#2b7a3d"), 75)},
         {QStringLiteral("/softnews.asp"), page(QStringLiteral("软件新闻"), newsItems)},
         {QStringLiteral("/pay.asp"),
          page(QStringLiteral("购买"), QStringLiteral("<h3>购买充值卡</h3><p>月卡 30 天。</p>"))},
