@@ -5,6 +5,7 @@
 
 #include "app/AppInfo.h"
 #include "app/ClientState.h"
+#include "support/ModalWindows.h"
 #include "support/TestEnvironment.h"
 
 #include "devbackend/HttpConnection.h"
@@ -160,22 +161,6 @@ private:
     QTcpServer m_server;
     QByteArray m_body;
 };
-
-// Acts on the dialog once it runs modally.
-void whenModalShows(std::function<void(QDialog *)> action)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, action, tries = 0]() mutable {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            poll->deleteLater();
-            action(dialog);
-        } else if (++tries > 500) {
-            qFatal("the dialog did not show");
-        }
-    });
-    poll->start();
-}
 
 } // namespace
 
@@ -708,7 +693,7 @@ void TestAccountForms::openingFunctionsShowFreshDialogs()
     QList<bool> ownerless;
 
     for (int round = 0; round < 2; ++round) {
-        whenModalShows([&](QDialog *dialog) {
+        testsupport::whenModalShows([&](QDialog *dialog) {
             opened << dialog;
             userNamesAtOpening << box(*dialog, "UserID")->text();
             captions << dialog->windowTitle();

@@ -4,15 +4,14 @@
 #include "app/ClientState.h"
 #include "catalogue/ServerListDocument.h"
 #include "login/LoginTarget.h"
+#include "support/ModalWindows.h"
 #include "support/TestEnvironment.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 using devbackend::DevBackend;
 using platform::BoxIcon;
@@ -429,11 +428,9 @@ void TestTfrmlogin::accountButtonsOpenDialogs()
     QFETCH(QString, caption);
     auto window = makeWindow();
     QString shownCaption;
-    QTimer::singleShot(0, [&shownCaption] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            shownCaption = dialog->windowTitle();
-            dialog->reject();
-        }
+    testsupport::whenModalShows([&shownCaption](QDialog *dialog) {
+        shownCaption = dialog->windowTitle();
+        dialog->reject();
     });
 
     window->findChild<QPushButton *>(button)->click();

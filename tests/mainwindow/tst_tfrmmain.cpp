@@ -4,6 +4,7 @@
 #include "app/ClientState.h"
 #include "latency/LineTableView.h"
 #include "platform/browser/BrowserPane.h"
+#include "support/ModalWindows.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
@@ -28,23 +29,6 @@ namespace {
 const QString Master1 = QStringLiteral("127.0.62.1");
 const QString Master2 = QStringLiteral("127.0.62.2");
 const std::u16string SelectionKey = u"SOFTWARE\\zavazizud";
-
-// Acts on the next modal window once it runs; the login window lets events run while it
-// is still being built, so wait for the modal loop rather than for the first event.
-void whenModalShows(std::function<void(QDialog *)> action)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, action, tries = 0]() mutable {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            poll->deleteLater();
-            action(dialog);
-        } else if (++tries > 500) {
-            qFatal("no modal window showed");
-        }
-    });
-    poll->start();
-}
 
 void logIn(QDialog *login)
 {
@@ -113,7 +97,7 @@ void TestTfrmmain::cleanup()
 std::unique_ptr<Tfrmmain> TestTfrmmain::loggedInWindow()
 {
     auto window = std::make_unique<Tfrmmain>([this](int code) { m_exitCodes.append(code); });
-    whenModalShows(logIn);
+    testsupport::whenModalShows(logIn);
     window->FormCreate();
     if (!app::client().LoggedIn)
         qFatal("login failed");
@@ -144,7 +128,7 @@ void TestTfrmmain::abandonedLoginEndsProcess()
     }
     Tfrmmain window([this](int code) { m_exitCodes.append(code); });
 
-    whenModalShows([](QDialog *login) { login->close(); });
+    testsupport::whenModalShows([](QDialog *login) { login->close(); });
     window.FormCreate();
 
     QCOMPARE(m_exitCodes, QList<int>{0});
@@ -377,7 +361,7 @@ void TestTfrmmain::accountDialogsFromMenu()
     Tfrmmain window([](int) {});
     QString shownCaption;
 
-    whenModalShows([&shownCaption](QDialog *dialog) {
+    testsupport::whenModalShows([&shownCaption](QDialog *dialog) {
         shownCaption = dialog->windowTitle();
         dialog->reject();
     });
