@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 namespace catalogue {
@@ -32,9 +34,13 @@ struct ClientState
     std::shared_ptr<const catalogue::ServerListDocument> ServerList;
 
     // Owned by the connection code, kept here with the rest.
+    QString CurrentServerAddress;
+    QString CurrentEntryName;
+    QString ConnectUniqueId;
+    QDateTime ConnectStartTime;
+    std::uintptr_t RasConnHandle = 0; // 0: no connection
     bool VpnConnected = false;
     bool DirectAccountLine = true;
-    quintptr RasConnHandle = 0;
 };
 
 ClientState &client();

@@ -34,6 +34,46 @@ void readHost(const QSettings &ini, const QString &key, QString &target, const Q
                 .arg(file, key, value, target));
 }
 
+void readNumber(const QSettings &ini, const QString &key, int &target, const QString &file,
+                QStringList *warnings)
+{
+    if (!ini.contains(key))
+        return;
+    bool ok = false;
+    const int value = ini.value(key).toString().trimmed().toInt(&ok);
+    if (ok && value >= 0)
+        target = value;
+    else
+        warnings->append(QStringLiteral("%1: %2 is not a non-negative number; using %3")
+                             .arg(file, key)
+                             .arg(target));
+}
+
+void readDialer(const QSettings &ini, Configuration &config, const QString &file,
+                QStringList *warnings)
+{
+    if (ini.contains(QStringLiteral("platform/dialer"))) {
+        const QString dialer = ini.value(QStringLiteral("platform/dialer")).toString().trimmed();
+        if (dialer == QLatin1String("pppd") || dialer == QLatin1String("sim"))
+            config.dialer = dialer;
+        else
+            warnings->append(QStringLiteral("%1: dialer must be pppd or sim, not \"%2\"; using %3")
+                                 .arg(file, dialer, config.dialer));
+    }
+    Configuration::SimulatedDial &sim = config.simulatedDial;
+    if (ini.contains(QStringLiteral("simdialer/outcome"))) {
+        const QString outcome = ini.value(QStringLiteral("simdialer/outcome")).toString().trimmed();
+        if (QStringList{"connect", "fail", "hang", "drop"}.contains(outcome))
+            sim.outcome = outcome;
+        else
+            warnings->append(QStringLiteral("%1: unknown simdialer outcome \"%2\"; using %3")
+                                 .arg(file, outcome, sim.outcome));
+    }
+    readNumber(ini, QStringLiteral("simdialer/after"), sim.afterMs, file, warnings);
+    readNumber(ini, QStringLiteral("simdialer/error"), sim.errorCode, file, warnings);
+    readNumber(ini, QStringLiteral("simdialer/dropafter"), sim.dropAfterMs, file, warnings);
+}
+
 } // namespace
 
 QString Configuration::defaultSettingsDir()
@@ -73,6 +113,7 @@ Configuration Configuration::load(const QString &path, QStringList *warnings)
                         warnings->append(QStringLiteral("%1: unknown codepage \"%2\"; using %3")
                                              .arg(path, codePage, config.codePage));
                 }
+                readDialer(ini, config, path, warnings);
                 const QString dir =
                     ini.value(QStringLiteral("platform/settingsdir")).toString().trimmed();
                 if (!dir.isEmpty())

@@ -15,6 +15,17 @@ struct Configuration
     QString codePage = QStringLiteral("GBK");
     QString settingsDir; // resolved: never empty after load()
 
+    // How connections are dialled: "pppd" for real tunnels, "sim" for the in-process
+    // simulation the demo uses, with the outcome every simulated dial plays.
+    QString dialer = QStringLiteral("pppd");
+    struct SimulatedDial
+    {
+        QString outcome = QStringLiteral("connect"); // connect, fail, hang or drop
+        int afterMs = 3000;                          // until connected or failed
+        int errorCode = 691;                         // for "fail"
+        int dropAfterMs = 60000;                     // for "drop", once connected
+    } simulatedDial;
+
     // Where the settings store keeps its files when nothing else is configured.
     static QString defaultSettingsDir();
 

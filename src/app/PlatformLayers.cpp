@@ -3,6 +3,8 @@
 #include "app/Configuration.h"
 #include "app/Services.h"
 #include "platform/browser/HtmlBrowserPane.h"
+#include "platform/dialer/PppdDialer.h"
+#include "platform/dialer/SimulatedDialer.h"
 #include "platform/http/QtHttpTransport.h"
 #include "platform/messagebox/QtMessageBoxes.h"
 #include "platform/settings/RegFileSettingsStore.h"
@@ -29,6 +31,25 @@ std::unique_ptr<platform::BrowserPaneFactory> makeBrowserFactory(const Configura
 #endif
 }
 
+std::unique_ptr<platform::Dialer> makeDialer(const Configuration &config)
+{
+    if (config.dialer != QLatin1String("sim"))
+        return std::make_unique<platform::PppdDialer>(platform::PppdDialerOptions{});
+    using Outcome = platform::SimulatedDialer::Outcome;
+    const Configuration::SimulatedDial &wanted = config.simulatedDial;
+    Outcome outcome;
+    outcome.kind = wanted.outcome == QLatin1String("fail")   ? Outcome::Kind::Fail
+                   : wanted.outcome == QLatin1String("hang") ? Outcome::Kind::NeverFinish
+                   : wanted.outcome == QLatin1String("drop") ? Outcome::Kind::ConnectThenDrop
+                                                             : Outcome::Kind::Connect;
+    outcome.after = std::chrono::milliseconds(wanted.afterMs);
+    outcome.errorCode = std::uint32_t(wanted.errorCode);
+    outcome.dropAfter = std::chrono::milliseconds(wanted.dropAfterMs);
+    auto dialer = std::make_unique<platform::SimulatedDialer>();
+    dialer->setOutcome(outcome);
+    return dialer;
+}
+
 } // namespace
 
 PlatformLayers::PlatformLayers(const Configuration &config)
@@ -37,7 +58,7 @@ PlatformLayers::PlatformLayers(const Configuration &config)
       m_http(std::make_unique<platform::QtHttpTransport>(config.codePage)),
       m_boxes(std::make_unique<platform::QtMessageBoxes>()),
       m_shell(std::make_unique<platform::QtShell>()), m_browsers(makeBrowserFactory(config)),
-      m_tray(std::make_unique<platform::QtTrayIcon>())
+      m_tray(std::make_unique<platform::QtTrayIcon>()), m_dialer(makeDialer(config))
 {
     m_settings->setDiagnosticSink(
         [](const std::string &line) { std::fprintf(stderr, "taverin: %s\n", line.c_str()); });
@@ -53,6 +74,7 @@ void PlatformLayers::install(Services &services)
     services.shell = m_shell.get();
     services.browsers = m_browsers.get();
     services.tray = m_tray.get();
+    services.dialer = m_dialer.get();
 }
 
 } // namespace app

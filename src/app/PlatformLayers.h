@@ -9,6 +9,7 @@ class MessageBoxes;
 class RegFileSettingsStore;
 class Shell;
 class TrayIcon;
+class Dialer;
 } // namespace platform
 
 namespace app {
@@ -32,6 +33,7 @@ private:
     std::unique_ptr<platform::Shell> m_shell;
     std::unique_ptr<platform::BrowserPaneFactory> m_browsers;
     std::unique_ptr<platform::TrayIcon> m_tray;
+    std::unique_ptr<platform::Dialer> m_dialer;
 };
 
 } // namespace app

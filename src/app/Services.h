@@ -9,6 +9,7 @@ class MessageBoxes;
 class Shell;
 class BrowserPaneFactory;
 class TrayIcon;
+class Dialer;
 } // namespace platform
 
 namespace app {
@@ -24,6 +25,7 @@ struct Services
     platform::Shell *shell = nullptr;
     platform::BrowserPaneFactory *browsers = nullptr;
     platform::TrayIcon *tray = nullptr;
+    platform::Dialer *dialer = nullptr;
 };
 
 Services &services();

@@ -6,6 +6,8 @@
 #include "app/MessageBoxes.h"
 #include "app/Services.h"
 #include "catalogue/AreaSelection.h"
+#include "connection/ConnectionController.h"
+#include "connection/LinkStatistics.h"
 #include "latency/LineTableModel.h"
 #include "latency/LineTableView.h"
 #include "login/BackendRequests.h"
@@ -15,6 +17,8 @@
 #include "platform/settings/SettingsStore.h"
 #include "platform/shell/Shell.h"
 #include "platform/tray/TrayIcon.h"
+#include "reporting/AccountChecks.h"
+#include "reporting/StatusHeartbeat.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -84,6 +88,7 @@ Tfrmmain::Tfrmmain(ProcessEnd endProcess, QWidget *parent)
                    Qt::WindowCloseButtonHint);
     buildControls();
     buildTimers();
+    buildConnection();
     buildMenus();
 }
 
@@ -182,6 +187,41 @@ void Tfrmmain::buildTimers()
     datecheck = makeTimer("datecheck", 900000);
 }
 
+void Tfrmmain::buildConnection()
+{
+    m_statistics = std::make_unique<connection::LinkStatistics>();
+    m_connection = std::make_unique<connection::ConnectionController>(
+        connection::ConnectionControls{
+            this,          AreaTxt2,  IPAddrTxt,    com_game,    rb_pptp, rb_lp2p,
+            btn_speed,     cesu,      btn_conn,     btn_disconn, vt1,     statuslabel,
+            protocollabel, datalabel, dialupstatus, dialupcheck, rast12,  autodialstatus,
+            statuscheck,   datecheck, Timer1,       Timer2},
+        *m_statistics, connection::ConnectionHooks{{}, {}, [this] { hide(); }, {}});
+    connection::ConnectionController &controller = *m_connection;
+    connect(btn_conn, &QPushButton::clicked, this, [&controller] { controller.btn_connClick(); });
+    connect(btn_disconn, &QPushButton::clicked, this,
+            [&controller] { controller.btn_disconnClick(); });
+    connect(rb_pptp, &QRadioButton::clicked, this, [&controller] { controller.rb_pptpClick(); });
+    connect(rb_lp2p, &QRadioButton::clicked, this, [&controller] { controller.rb_lp2pClick(); });
+    connect(dialupstatus, &QTimer::timeout, this,
+            [&controller] { controller.dialupstatusTimer(); });
+    connect(dialupcheck, &QTimer::timeout, this, [&controller] { controller.dialupcheckTimer(); });
+    connect(rast12, &QTimer::timeout, this, [&controller] { controller.rast12Timer(); });
+    connect(autodialstatus, &QTimer::timeout, this,
+            [&controller] { controller.autodialstatusTimer(); });
+    connect(Timer2, &QTimer::timeout, this, [&controller] { controller.Timer2Timer(); });
+
+    const reporting::DisconnectActions disconnect{
+        [&controller] { controller.btn_disconnClick(); },
+        [this](const QString &text) { statuslabel->setText(text); }};
+    m_heartbeat = std::make_unique<reporting::StatusHeartbeat>(*m_statistics, this, disconnect);
+    m_accountChecks =
+        std::make_unique<reporting::AccountChecks>(this, disconnect, [this] { vercheck->stop(); });
+    connect(statuscheck, &QTimer::timeout, this, [this] { m_heartbeat->statuscheckTimer(); });
+    connect(datecheck, &QTimer::timeout, this, [this] { m_accountChecks->datecheckTimer(); });
+    connect(vercheck, &QTimer::timeout, this, [this] { m_accountChecks->vercheckTimer(); });
+}
+
 void Tfrmmain::buildMenus()
 {
     QMenuBar *mm1 = menuBar();
@@ -237,13 +277,18 @@ void Tfrmmain::buildMenus()
             &QAction::triggered, this, &Tfrmmain::N7Click);
     connect(addCommand(taskmenu1, QStringLiteral("N8"), QStringLiteral("关于")),
             &QAction::triggered, this, &Tfrmmain::N1Click);
-    addCommand(taskmenu1, QStringLiteral("N5"), QStringLiteral("连接"), false);
-    addCommand(taskmenu1, QStringLiteral("N6"), QStringLiteral("断开"), false);
+    connect(addCommand(taskmenu1, QStringLiteral("N5"), QStringLiteral("连接"), false),
+            &QAction::triggered, this, [this] { m_connection->btn_connClick(); });
+    connect(addCommand(taskmenu1, QStringLiteral("N6"), QStringLiteral("断开"), false),
+            &QAction::triggered, this, [this] { m_connection->btn_disconnClick(); });
 }
 
 void Tfrmmain::FormCreate()
 {
-    setWindowTitle(app::ApplicationTitle);
+    // A simulated dial connects nothing: say so where nobody can miss it.
+    setWindowTitle(app::services().config.dialer == QLatin1String("sim")
+                       ? app::ApplicationTitle + QStringLiteral(" [模拟拨号]")
+                       : app::ApplicationTitle);
     _frmlogin = new login::Tfrmlogin(this);
     _frmlogin->exec();
     delete _frmlogin;
@@ -296,6 +341,7 @@ void Tfrmmain::FormClose()
     m_ending = true;
     saveSelection();
     app::BatchTestRunning() = false;
+    m_connection->ReleaseRasConnection();
     app::services().tray->setEnabled(false);
     const QDir folder(app::ProgramFolder());
     QFile::remove(folder.filePath(QStringLiteral("delroute.bat")));
@@ -343,6 +389,8 @@ void Tfrmmain::N1Click()
 
 void Tfrmmain::N7Click()
 {
+    if (app::client().VpnConnected)
+        m_connection->btn_disconnClick();
     close();
 }
 

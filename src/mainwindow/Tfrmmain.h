@@ -20,6 +20,10 @@ class QTimer;
 namespace catalogue {
 class AreaSelection;
 }
+namespace connection {
+class ConnectionController;
+class LinkStatistics;
+} // namespace connection
 namespace latency {
 class LineTableModel;
 class LineTableView;
@@ -27,6 +31,10 @@ class LineTableView;
 namespace login {
 class Tfrmlogin;
 }
+namespace reporting {
+class AccountChecks;
+class StatusHeartbeat;
+} // namespace reporting
 namespace platform {
 class BrowserPane;
 }
@@ -55,6 +63,7 @@ public:
     void armVersionReminder() override;
 
     catalogue::AreaSelection &areaSelection() { return *m_areas; }
+    connection::ConnectionController &connectionController() { return *m_connection; }
     const std::vector<routes::Tmyrouter> &routerList() const { return routerlist; }
 
     // Menu and tray commands.
@@ -72,6 +81,7 @@ private:
     void buildControls();
     void buildTimers();
     void buildMenus();
+    void buildConnection();
     void saveSelection();
     void chooseLine(const QString &name);
 
@@ -113,6 +123,10 @@ private:
     QTimer *datecheck = nullptr;
 
     std::unique_ptr<catalogue::AreaSelection> m_areas;
+    std::unique_ptr<connection::LinkStatistics> m_statistics;
+    std::unique_ptr<connection::ConnectionController> m_connection;
+    std::unique_ptr<reporting::StatusHeartbeat> m_heartbeat;
+    std::unique_ptr<reporting::AccountChecks> m_accountChecks;
     std::vector<routes::Tmyrouter> routerlist;
 };
 

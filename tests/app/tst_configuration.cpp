@@ -23,6 +23,8 @@ private slots:
 
     void defaultsWhenNoFile();
     void settingsDirectoryOverride();
+    void dialerChoice_data();
+    void dialerChoice();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content);
@@ -166,6 +168,42 @@ void TestConfiguration::settingsDirectoryOverride()
     qputenv("TAVERIN_SETTINGS_DIR", "/override");
     QCOMPARE(Configuration::load(path, &problems).settingsDir, QString("/override"));
     QVERIFY(problems.isEmpty());
+}
+
+void TestConfiguration::dialerChoice_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("dialer");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<int>("afterMs");
+    QTest::addColumn<int>("warnings");
+
+    QTest::newRow("real tunnels by default") << QByteArray() << "pppd"
+                                             << "connect" << 3000 << 0;
+    QTest::newRow("simulated, failing")
+        << QByteArray("[platform]\ndialer=sim\n[simdialer]\noutcome=fail\nafter=500\nerror=678\n")
+        << "sim"
+        << "fail" << 500 << 0;
+    QTest::newRow("unknown dialer and outcome, bad delay")
+        << QByteArray("[platform]\ndialer=magic\n[simdialer]\noutcome=maybe\nafter=-4\n") << "pppd"
+        << "connect" << 3000 << 3;
+}
+
+void TestConfiguration::dialerChoice()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, dialer);
+    QFETCH(QString, outcome);
+    QFETCH(int, afterMs);
+    QFETCH(int, warnings);
+
+    QStringList problems;
+    const Configuration config = Configuration::load(writeFile("d.ini", content), &problems);
+
+    QCOMPARE(config.dialer, dialer);
+    QCOMPARE(config.simulatedDial.outcome, outcome);
+    QCOMPARE(config.simulatedDial.afterMs, afterMs);
+    QCOMPARE(problems.size(), warnings);
 }
 
 QTEST_GUILESS_MAIN(TestConfiguration)

@@ -21,6 +21,7 @@ TestEnvironment::TestEnvironment(const QString &master1, const QString &master2)
     services.shell = &shell;
     services.browsers = &browsers;
     services.tray = &tray;
+    services.dialer = &dialer;
     app::client() = app::ClientState{};
     app::BatchTestRunning() = false;
 }
@@ -42,6 +43,9 @@ devbackend::BackendData sampleBackendData()
                          {QStringLiteral("secret1"), devbackend::AccountState::UsedUp, 0});
     data.accounts.insert(QStringLiteral("张三"),
                          {QStringLiteral("密码 &=+%"), devbackend::AccountState::Valid, 5});
+    data.lines.insert(QStringLiteral("127.0.1.1"), {true, {}, {}});
+    data.lines.insert(QStringLiteral("127.0.1.2"),
+                      {false, QStringLiteral("拨号\"用户"), QStringLiteral("p@ss w\\rd")});
     data.catalogue = QStringLiteral("[华东电信]\n上海1=127.0.1.1,98%,1\n上海2=127.0.1.2,90%,0\n"
                                     "[华北网通]\n北京1=127.0.2.1,95%,1\n北京2=127.0.2.2,100%,1\n"
                                     "北京3=127.0.2.3,99%,x\n"

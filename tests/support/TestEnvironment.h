@@ -2,6 +2,7 @@
 
 #include "app/Services.h"
 #include "platform/browser/OfflineBrowserPane.h"
+#include "platform/dialer/SimulatedDialer.h"
 #include "platform/http/QtHttpTransport.h"
 #include "platform/messagebox/ScriptedMessageBoxes.h"
 #include "platform/settings/MemorySettingsStore.h"
@@ -21,9 +22,9 @@ namespace testsupport {
 inline const platform::QtHttpTransport::Timeouts TestTimeouts{2000, 3000, 2000};
 
 // Installs test doubles as the client's platform layers (settings in memory, scripted
-// boxes, a recording shell and tray icon, panes that load nothing, real HTTP) with both master
-// nodes on loopback addresses of the test's choosing, and a fresh client state. Restores everything
-// on destruction.
+// boxes, a recording shell and tray icon, a simulated dialer, panes that load nothing, real HTTP)
+// with both master nodes on loopback addresses of the test's choosing, and a fresh client state.
+// Restores everything on destruction.
 class TestEnvironment
 {
 public:
@@ -36,6 +37,7 @@ public:
     platform::RecordingShell shell;
     platform::OfflineBrowserPaneFactory browsers;
     platform::RecordingTrayIcon tray;
+    platform::SimulatedDialer dialer;
 
 private:
     app::Services m_saved;

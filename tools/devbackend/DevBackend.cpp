@@ -94,8 +94,11 @@ void DevBackend::answer(HttpConnection *connection, const HttpRequest &request)
     case Fault::None:
         break;
     }
+    const auto canned = m_cannedReplies.constFind(scriptOf(logged.path));
     const HttpReply reply =
-        m_scripts.answer({logged, connection->peerAddress(), connection->localAddress()});
+        canned != m_cannedReplies.cend()
+            ? HttpReply::text(*canned)
+            : m_scripts.answer({logged, connection->peerAddress(), connection->localAddress()});
     if (setting.fault == Fault::Slow)
         QTimer::singleShot(setting.delayMs, connection,
                            [connection, reply] { connection->send(reply); });
@@ -103,13 +106,25 @@ void DevBackend::answer(HttpConnection *connection, const HttpRequest &request)
         connection->send(reply);
 }
 
-DevBackend::FaultSetting DevBackend::faultFor(const QString &path) const
+QString DevBackend::scriptOf(const QString &path)
 {
     QString script = path;
     while (script.endsWith(QLatin1Char('/')))
         script.chop(1);
-    script = script.mid(script.lastIndexOf(QLatin1Char('/')) + 1);
-    return m_faults.value(script, m_faults.value(EveryScript));
+    return script.mid(script.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+DevBackend::FaultSetting DevBackend::faultFor(const QString &path) const
+{
+    return m_faults.value(scriptOf(path), m_faults.value(EveryScript));
+}
+
+void DevBackend::setCannedReply(const QString &script, const std::optional<QString> &text)
+{
+    if (text)
+        m_cannedReplies.insert(script, *text);
+    else
+        m_cannedReplies.remove(script);
 }
 
 } // namespace devbackend

@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QTcpServer>
 
+#include <optional>
+
 namespace devbackend {
 
 class HttpConnection;
@@ -49,6 +51,10 @@ public:
     // every path; a fault set for a script wins over "*". Fault::None clears it.
     void setFault(const QString &script, Fault fault, int delayMs = 0);
 
+    // Answers the script with exactly this text, whatever was asked, until cleared with
+    // nullopt: for replies the back end's data cannot produce.
+    void setCannedReply(const QString &script, const std::optional<QString> &text);
+
     QList<LoggedRequest> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
 
@@ -73,10 +79,12 @@ private:
     void acceptConnections();
     void answer(HttpConnection *connection, const HttpRequest &request);
     FaultSetting faultFor(const QString &path) const;
+    static QString scriptOf(const QString &path);
 
     QTcpServer m_server;
     BackendScripts m_scripts;
     QHash<QString, FaultSetting> m_faults;
+    QHash<QString, QString> m_cannedReplies;
     QList<LoggedRequest> m_requests;
 };
 
