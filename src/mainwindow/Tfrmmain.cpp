@@ -140,13 +140,13 @@ void Tfrmmain::buildControls()
     statusPanel->setFrameShadow(QFrame::Sunken);
     statusPanel->setGeometry(0, 398, 696, 37);
     statuslabel = makeLabel(statusPanel, QStringLiteral("statuslabel"), QStringLiteral("未连接"),
-                            QRect(6, 2, 120, 16));
+                            QRect(6, 2, 170, 16));
     protocollabel = makeLabel(statusPanel, QStringLiteral("protocollabel"),
-                              QStringLiteral("当前连接协议:PPTP VPN"), QRect(130, 2, 170, 16));
+                              QStringLiteral("当前连接协议:PPTP VPN"), QRect(180, 2, 170, 16));
     localiplabel =
-        makeLabel(statusPanel, QStringLiteral("localiplabel"), {}, QRect(304, 2, 170, 16));
-    datalabel = makeLabel(statusPanel, QStringLiteral("datalabel"), {}, QRect(478, 2, 214, 16));
-    userlabel = makeLabel(statusPanel, QStringLiteral("userlabel"), {}, QRect(6, 19, 686, 16));
+        makeLabel(statusPanel, QStringLiteral("localiplabel"), {}, QRect(354, 2, 336, 16));
+    datalabel = makeLabel(statusPanel, QStringLiteral("datalabel"), {}, QRect(354, 19, 336, 16));
+    userlabel = makeLabel(statusPanel, QStringLiteral("userlabel"), {}, QRect(6, 19, 344, 16));
 
     // Working controls that hold state but are never shown.
     AreaTxt = makeSelector(client, QStringLiteral("AreaTxt"), QRect(700, 88, 120, 24));
@@ -196,7 +196,7 @@ void Tfrmmain::buildConnection()
             btn_speed,     cesu,      btn_conn,     btn_disconn, vt1,     statuslabel,
             protocollabel, datalabel, dialupstatus, dialupcheck, rast12,  autodialstatus,
             statuscheck,   datecheck, Timer1,       Timer2},
-        *m_statistics, connection::ConnectionHooks{{}, {}, [this] { hide(); }, {}});
+        *m_statistics, connection::ConnectionHooks{{}, {}, [this] { hideToTray(); }, {}});
     connection::ConnectionController &controller = *m_connection;
     connect(btn_conn, &QPushButton::clicked, this, [&controller] { controller.btn_connClick(); });
     connect(btn_disconn, &QPushButton::clicked, this,
@@ -392,6 +392,16 @@ void Tfrmmain::N7Click()
     if (app::client().VpnConnected)
         m_connection->btn_disconnClick();
     close();
+}
+
+// Without a notification area a hidden window could never be brought back, so it is
+// minimised instead.
+void Tfrmmain::hideToTray()
+{
+    if (app::services().tray->isAvailable())
+        hide();
+    else
+        showMinimized();
 }
 
 void Tfrmmain::N9Click()

@@ -84,6 +84,7 @@ private:
     void buildConnection();
     void saveSelection();
     void chooseLine(const QString &name);
+    void hideToTray();
 
     ProcessEnd m_endProcess;
     bool m_shown = false;

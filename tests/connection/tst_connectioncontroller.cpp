@@ -74,6 +74,7 @@ private slots:
 
     void connectFollowsDialToConnected_data();
     void connectFollowsDialToConnected();
+    void handOffWithoutNotificationArea();
     void trafficLineFollowsTheClock();
     void blankLineSelectorOnlyTakesFocus();
     void lineCheckReplies_data();
@@ -244,6 +245,18 @@ void TestConnectionController::connectFollowsDialToConnected()
     QCOMPARE(m_env->tray.balloons().size(), 1);
     QCOMPARE(m_env->tray.balloons().first().title, m_window->windowTitle());
     QCOMPARE(m_env->tray.balloons().first().text, QString("用户名:alice\n剩余天数:30"));
+}
+
+void TestConnectionController::handOffWithoutNotificationArea()
+{
+    m_env->tray.setAvailable(false);
+    connectAndWaitForLink();
+
+    controller().Timer2Timer();
+
+    QVERIFY(m_window->isVisible());
+    QVERIFY(m_window->isMinimized());
+    QVERIFY(!timer("Timer2")->isActive());
 }
 
 void TestConnectionController::trafficLineFollowsTheClock()

@@ -60,6 +60,11 @@ void QtTrayIcon::setEnabled(bool enabled)
         m_icon->setVisible(enabled);
 }
 
+bool QtTrayIcon::isAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void QtTrayIcon::setHint(const QString &hint)
 {
     m_icon->setToolTip(hint);

@@ -14,6 +14,7 @@ public:
 
     void setEnabled(bool enabled) override;
     bool isEnabled() const override { return m_enabled; }
+    bool isAvailable() const override;
     void setHint(const QString &hint) override;
     void setMenu(QMenu *menu) override;
     void showBalloon(const QString &title, const QString &text, BalloonIcon icon,

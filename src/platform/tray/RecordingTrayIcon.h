@@ -23,6 +23,8 @@ public:
 
     void setEnabled(bool enabled) override { m_enabled = enabled; }
     bool isEnabled() const override { return m_enabled; }
+    bool isAvailable() const override { return m_available; }
+    void setAvailable(bool available) { m_available = available; }
     void setHint(const QString &hint) override { m_hint = hint; }
     void setMenu(QMenu *menu) override { m_menu = menu; }
     void showBalloon(const QString &title, const QString &text, BalloonIcon icon,
@@ -37,6 +39,7 @@ public:
 
 private:
     bool m_enabled = false;
+    bool m_available = true;
     QString m_hint;
     QMenu *m_menu = nullptr;
     QList<Balloon> m_balloons;

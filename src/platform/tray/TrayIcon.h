@@ -21,6 +21,8 @@ public:
     // An enabled icon is in the notification area; disabling removes it.
     virtual void setEnabled(bool enabled) = 0;
     virtual bool isEnabled() const = 0;
+    // Whether the desktop has a notification area to show the icon in.
+    virtual bool isAvailable() const = 0;
     virtual void setHint(const QString &hint) = 0;
     // Shown on a right click; not owned.
     virtual void setMenu(QMenu *menu) = 0;
