@@ -58,6 +58,7 @@ private slots:
     void abandonedLoginEndsProcess_data();
     void abandonedLoginEndsProcess();
     void loginOpensMainWindow();
+    void simulatedDialerShowsInCaption();
     void selectionSurvivesRestart();
     void rowClickSelectsLine();
     void closeWhileConnected_data();
@@ -175,6 +176,15 @@ void TestTfrmmain::loginOpensMainWindow()
     QVERIFY(!m_env->tray.isEnabled());
     QCOMPARE(remembered(u"AREACombobox2"), QString("0"));
     QCOMPARE(remembered(u"IPCombobox2"), QString("0"));
+}
+
+void TestTfrmmain::simulatedDialerShowsInCaption()
+{
+    app::services().config.dialer = "sim";
+
+    auto window = loggedInWindow();
+
+    QCOMPARE(window->windowTitle(), app::ApplicationTitle + " [模拟拨号]");
 }
 
 void TestTfrmmain::selectionSurvivesRestart()

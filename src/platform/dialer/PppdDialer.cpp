@@ -2,6 +2,7 @@
 
 #include "platform/dialer/DialerText.h"
 #include "platform/dialer/DialTargetRules.h"
+#include "platform/dialer/LogTail.h"
 #include "platform/dialer/PppdExitStatus.h"
 #include "platform/dialer/PppdOutput.h"
 #include "platform/settings/TextCodec.h"
@@ -22,6 +23,8 @@ namespace {
 
 // How long the notifier waits for pppd's output before it looks whether pppd has ended.
 constexpr int kPollMilliseconds = 20;
+// For L2TP, also how often it reads the log pppd writes.
+constexpr int kLogPollMilliseconds = 50;
 
 bool isExecutable(const std::filesystem::path &program)
 {
@@ -36,6 +39,21 @@ bool isPlainInterfaceName(const std::string &name)
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                c == '_' || c == '-';
     });
+}
+
+// Appends the complete lines there are to `lines` without waiting, keeping the rest in
+// `pending`; false once the pipe is closed or broken.
+bool readAvailable(int fd, std::string &pending, std::vector<std::string> &lines)
+{
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        pending.append(buffer, static_cast<std::size_t>(got));
+    for (std::size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+        lines.push_back(pending.substr(0, end));
+        pending.erase(0, end + 1);
+    }
+    return got < 0 && (errno == EAGAIN || errno == EINTR);
 }
 
 std::optional<std::uint64_t> readCounter(const std::filesystem::path &file)
@@ -60,7 +78,7 @@ PppdDialer::PppdDialer(PppdDialerOptions options)
 
 PppdDialer::~PppdDialer()
 {
-    // Each link's jthread asks its notifier to stop, which kills pppd, and joins it.
+    // Each link's jthread asks its notifier to stop, which kills pppd or xl2tpd, and joins it.
     m_links.clear();
 }
 
@@ -101,38 +119,23 @@ std::uint32_t PppdDialer::dial(std::u16string_view entryName, ConnectionHandle &
     const std::optional<PppdPhonebook::Peer> peer = m_phonebook.read(entryName);
     if (!peer)
         return refuse(DialerErrors::CannotFindEntry, "no usable phone-book entry of that name");
-    if (peer->strategy == VpnStrategy::L2tpOnly)
-        return refuse(DialerErrors::DeviceNotAvailable,
-                      isExecutable(m_options.xl2tpd)
-                          ? "this dialler does not drive xl2tpd; L2TP cannot be dialled"
-                          : "L2TP needs xl2tpd, which is not installed at " +
-                                m_options.xl2tpd.string());
-    if (!isExecutable(m_options.pppd))
-        return refuse(DialerErrors::DeviceNotAvailable,
-                      "pppd is not installed at " + m_options.pppd.string());
-    if (!isExecutable(m_options.pptp))
-        return refuse(DialerErrors::DeviceNotAvailable,
-                      "the pptp client is not installed at " + m_options.pptp.string());
-    std::error_code ec;
-    if (!std::filesystem::exists(m_options.pppDevice, ec))
-        return refuse(DialerErrors::DeviceNotAvailable,
-                      "the kernel has no PPP support: " + m_options.pppDevice.string() +
-                          " is missing");
+    if (const std::uint32_t missing = checkPrograms(peer->strategy); missing != 0)
+        return missing;
 
     const ConnectionHandle next = m_lastHandle + 1;
     std::string error;
-    std::unique_ptr<ChildProcess> pppd = ChildProcess::start(
-        m_options.pppd,
-        {"file", m_phonebook.peerFile(entryName).string(), "nodetach", "linkname",
-         "taverin-" + std::to_string(next), "ipparam", utf16ToUtf8(entryName)},
-        error);
-    if (!pppd)
+    std::unique_ptr<L2tpRuntime> runtime;
+    std::unique_ptr<ChildProcess> process = peer->strategy == VpnStrategy::L2tpOnly
+                                                ? startL2tp(entryName, *peer, next, runtime, error)
+                                                : startPptp(entryName, next, error);
+    if (!process)
         return refuse(DialerErrors::DeviceNotAvailable, error);
-    ::fcntl(pppd->output(), F_SETFL, ::fcntl(pppd->output(), F_GETFL) | O_NONBLOCK);
+    ::fcntl(process->output(), F_SETFL, ::fcntl(process->output(), F_GETFL) | O_NONBLOCK);
 
     auto link = std::make_unique<Link>();
     link->entryName = std::u16string(entryName);
-    link->pppd = std::move(pppd);
+    link->l2tp = std::move(runtime);
+    link->process = std::move(process);
     m_status.set(DialStates::OpenPort);
     Link &started = *link;
     started.notifier =
@@ -173,12 +176,13 @@ void PppdDialer::hangUp(ConnectionHandle handle, std::chrono::milliseconds waitL
         const std::lock_guard lock(link.mutex);
         link.hangingUp = true;
     }
-    link.pppd->signalGroup(SIGTERM);
+    link.process->signalGroup(SIGTERM);
     {
         std::unique_lock lock(link.mutex);
-        link.ended.wait_for(lock, waitLimit, [&link] { return link.pppdEnded; });
+        link.ended.wait_for(lock, waitLimit, [&link] { return link.processEnded; });
     }
-    // Stopping the notifier kills a pppd still running, reaps it and joins.
+    // Stopping the notifier kills a process still running, reaps it and joins; an L2TP
+    // dial's folder goes after it.
     m_links.erase(found);
 }
 
@@ -242,57 +246,129 @@ std::uint32_t PppdDialer::refusePhonebook(std::uint32_t code)
     return code == 0 ? 0 : refuse(code, m_phonebook.lastProblem());
 }
 
+std::uint32_t PppdDialer::checkPrograms(VpnStrategy strategy)
+{
+    const bool l2tp = strategy == VpnStrategy::L2tpOnly;
+    if (l2tp && !isExecutable(m_options.xl2tpd))
+        return refuse(DialerErrors::DeviceNotAvailable,
+                      "L2TP needs xl2tpd, which is not installed at " + m_options.xl2tpd.string());
+    if (!isExecutable(m_options.pppd))
+        return refuse(DialerErrors::DeviceNotAvailable,
+                      "pppd is not installed at " + m_options.pppd.string());
+    if (!l2tp && !isExecutable(m_options.pptp))
+        return refuse(DialerErrors::DeviceNotAvailable,
+                      "the pptp client is not installed at " + m_options.pptp.string());
+    std::error_code ec;
+    if (!std::filesystem::exists(m_options.pppDevice, ec))
+        return refuse(DialerErrors::DeviceNotAvailable,
+                      "the kernel has no PPP support: " + m_options.pppDevice.string() +
+                          " is missing");
+    return 0;
+}
+
+std::unique_ptr<ChildProcess> PppdDialer::startPptp(std::u16string_view entryName,
+                                                    ConnectionHandle next, std::string &error)
+{
+    return ChildProcess::start(m_options.pppd,
+                               {"file", m_phonebook.peerFile(entryName).string(), "nodetach",
+                                "linkname", "taverin-" + std::to_string(next), "ipparam",
+                                utf16ToUtf8(entryName)},
+                               error);
+}
+
+std::unique_ptr<ChildProcess> PppdDialer::startL2tp(std::u16string_view entryName,
+                                                    const PppdPhonebook::Peer &peer,
+                                                    ConnectionHandle next,
+                                                    std::unique_ptr<L2tpRuntime> &runtime,
+                                                    std::string &error)
+{
+    runtime =
+        L2tpRuntime::create(m_options.runtimeFolder / ("l2tp-" + std::to_string(next)), entryName,
+                            utf8ToUtf16(peer.host), m_phonebook.peerFile(entryName),
+                            "taverin-" + std::to_string(next), error);
+    if (!runtime)
+        return nullptr;
+    std::unique_ptr<ChildProcess> xl2tpd =
+        ChildProcess::start(m_options.xl2tpd, runtime->xl2tpdArguments(), error);
+    if (!xl2tpd)
+        runtime.reset();
+    return xl2tpd;
+}
+
 void PppdDialer::follow(const std::stop_token &stop, Link &link)
 {
     report(link, Phase::Dialling, DialStates::ConnectDevice);
-    ChildProcess &pppd = *link.pppd;
-    std::string pending;
+    ChildProcess &process = *link.process;
+    std::string pending; // output not yet ended by a line break
     std::string lastLine;
-    const auto takeLines = [&] {
-        for (std::size_t end = pending.find('\n'); end != std::string::npos;
-             end = pending.find('\n')) {
-            std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            if (line.find_first_not_of(" \t\r") != std::string::npos)
-                lastLine = line;
-            advance(link, line);
-        }
-    };
-    // Reads what is there without waiting; false once the pipe is closed or broken.
-    const auto readAvailable = [&] {
-        char buffer[4096];
-        while (true) {
-            const ssize_t got = ::read(pppd.output(), buffer, sizeof buffer);
-            if (got > 0) {
-                pending.append(buffer, static_cast<std::size_t>(got));
-                continue;
-            }
-            takeLines();
-            return got < 0 && (errno == EAGAIN || errno == EINTR);
-        }
+    std::optional<LogTail> pppdLog;
+    if (link.l2tp)
+        pppdLog.emplace(link.l2tp->pppdLog());
+    L2tpCallWatch watch;
+    const auto take = [&](const std::vector<std::string> &output, bool processEnded) {
+        if (!pppdLog)
+            takePptpLines(link, output, lastLine);
+        else
+            takeL2tpLines(link, processEnded ? pppdLog->remainingLines() : pppdLog->newLines(),
+                          output, watch);
     };
 
-    while (!pppd.hasEnded()) {
+    const int waitMilliseconds = pppdLog ? kLogPollMilliseconds : kPollMilliseconds;
+    while (!process.hasEnded()) {
         if (stop.stop_requested())
-            pppd.signalGroup(SIGKILL);
-        if (pppd.output() < 0) {
-            ::poll(nullptr, 0, kPollMilliseconds);
-            continue;
+            process.signalGroup(SIGKILL);
+        std::vector<std::string> output;
+        if (process.output() < 0) {
+            ::poll(nullptr, 0, waitMilliseconds);
+        } else {
+            pollfd watched{process.output(), POLLIN, 0};
+            if (::poll(&watched, 1, waitMilliseconds) > 0 &&
+                !readAvailable(process.output(), pending, output))
+                process.closeOutput();
         }
-        pollfd watched{pppd.output(), POLLIN, 0};
-        if (::poll(&watched, 1, kPollMilliseconds) > 0 && !readAvailable())
-            pppd.closeOutput();
+        take(output, false);
     }
-    // Helpers pppd started may keep the pipe open; take only what is already written.
-    if (pppd.output() >= 0) {
-        readAvailable();
-        pppd.closeOutput();
+    // Helpers the process started may keep the pipe open; take only what is already written.
+    std::vector<std::string> output;
+    if (process.output() >= 0) {
+        readAvailable(process.output(), pending, output);
+        process.closeOutput();
     }
-    if (!pending.empty()) {
-        pending += '\n';
-        takeLines();
+    if (!pending.empty())
+        output.push_back(std::exchange(pending, {}));
+    take(output, true);
+    const int waitStatus = process.reap();
+    if (pppdLog) {
+        watch.xl2tpdEnded();
+        finish(link, watch.code(), watch.reason());
+    } else {
+        finish(link, errorForPppdExit(waitStatus), lastLine.empty() ? "" : "pppd: " + lastLine);
     }
-    finish(link, pppd.reap(), lastLine);
+}
+
+void PppdDialer::takePptpLines(Link &link, const std::vector<std::string> &lines,
+                               std::string &lastLine)
+{
+    for (const std::string &line : lines) {
+        if (line.find_first_not_of(" \t\r") != std::string::npos)
+            lastLine = line;
+        advance(link, line);
+    }
+}
+
+void PppdDialer::takeL2tpLines(Link &link, const std::vector<std::string> &pppdLines,
+                               const std::vector<std::string> &xl2tpdLines, L2tpCallWatch &watch)
+{
+    const bool wasOver = watch.isOver();
+    // pppd's log first: what it wrote before xl2tpd's news is in the file by now.
+    for (const std::string &line : pppdLines) {
+        advance(link, line);
+        watch.readPppdLine(line);
+    }
+    for (const std::string &line : xl2tpdLines)
+        watch.readXl2tpdLine(line);
+    if (!wasOver && watch.isOver())
+        endL2tpCall(link, watch);
 }
 
 void PppdDialer::advance(Link &link, const std::string &line)
@@ -336,29 +412,42 @@ void PppdDialer::report(Link &link, Phase phase, std::uint16_t state)
     m_status.set(state);
 }
 
-void PppdDialer::finish(Link &link, int waitStatus, const std::string &lastLine)
+void PppdDialer::endL2tpCall(Link &link, const L2tpCallWatch &watch)
 {
-    const std::uint32_t code = errorForPppdExit(waitStatus);
+    conclude(link, watch.code(), watch.reason());
+    // With redial off xl2tpd would idle on; nothing is left for it to do.
+    link.process->signalGroup(SIGTERM);
+}
+
+void PppdDialer::finish(Link &link, std::uint32_t code, const std::string &reason)
+{
+    conclude(link, code, reason);
+    {
+        const std::lock_guard lock(link.mutex);
+        link.processEnded = true;
+    }
+    link.ended.notify_all();
+}
+
+void PppdDialer::conclude(Link &link, std::uint32_t code, const std::string &reason)
+{
     bool failed = false;
     {
         const std::lock_guard lock(link.mutex);
-        link.pppdEnded = true;
         if (link.phase == Phase::Connected) {
             // As with the system's notifier, progress reports end at Connected; the loss
             // shows in refreshStatus() only.
             link.phase = Phase::Dropped;
-        } else if (!link.hangingUp) {
+        } else if (link.phase == Phase::Dialling && !link.hangingUp) {
             link.phase = Phase::Failed;
             link.state = static_cast<std::uint16_t>(code);
             failed = true;
         }
     }
-    link.ended.notify_all();
     if (failed)
         m_status.set(static_cast<std::uint16_t>(code),
-                     lastLine.empty()
-                         ? dialerErrorText(code)
-                         : dialerErrorText(code) + u" (pppd: " + utf8ToUtf16(lastLine) + u")");
+                     reason.empty() ? dialerErrorText(code)
+                                    : dialerErrorText(code) + u" (" + utf8ToUtf16(reason) + u")");
 }
 
 const PppdDialer::Link *PppdDialer::findLink(ConnectionHandle handle) const

@@ -23,6 +23,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::u16string_view kEntry = u"Office";
+constexpr std::u16string_view kL2tpEntry = u"Branch Office";
 constexpr int kPatienceMs = 5000;
 
 // What pppd prints while it brings a PPTP link up, as far as the dialer reads it.
@@ -32,11 +33,29 @@ const QByteArray kLinkUpLines = "echo 'Using interface ppp7'\n"
                                 "echo 'local  IP address 10.8.0.2'\n"
                                 "echo 'remote IP address 10.8.0.1'\n";
 
-DialEntry entryFor(const QString &host)
+// The same progress as pppd of an L2TP dial writes it to its log file.
+const QByteArray kL2tpLinkUpLines = "say 'Using interface ppp7'\n"
+                                    "say 'Connect: ppp7 <--> /dev/pts/9'\n"
+                                    "say 'CHAP authentication succeeded'\n"
+                                    "say 'local  IP address 10.8.0.2'\n"
+                                    "say 'remote IP address 10.8.0.1'\n";
+const QByteArray kRunOn = "while :; do sleep 1; done\n";
+
+DialEntry entryFor(const QString &host,
+                   platform::VpnStrategy strategy = platform::VpnStrategy::PptpOnly)
 {
     DialEntry entry;
     entry.host = host.toStdU16String();
+    entry.strategy = strategy;
     return entry;
+}
+
+QList<QByteArray> linesOf(const QByteArray &text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 QByteArray readFile(const QString &path)
@@ -124,6 +143,7 @@ private slots:
         m_options.xl2tpd = path("xl2tpd").toStdString();
         m_options.pppDevice = path("ppp-device").toStdString();
         m_options.netStatistics = path("net").toStdString();
+        m_options.runtimeFolder = path("run").toStdString();
         QVERIFY(writeExecutable(path("pptp"), "#!/bin/sh\nexit 1\n"));
         QVERIFY(writeExecutable(path("ppp-device"), ""));
         QVERIFY(QDir().mkpath(path("net/ppp7/statistics")));
@@ -253,65 +273,196 @@ private slots:
 
     void missingPartsFailTheDialAtOnce_data()
     {
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("missing");
-        QTest::newRow("pppd") << "pppd";
-        QTest::newRow("pptp client") << "pptp";
-        QTest::newRow("kernel PPP support") << "ppp-device";
+        const QString pptp = QString::fromStdU16String(std::u16string(kEntry));
+        const QString l2tp = QString::fromStdU16String(std::u16string(kL2tpEntry));
+        QTest::newRow("PPTP: pppd") << pptp << "pppd";
+        QTest::newRow("PPTP: pptp client") << pptp << "pptp";
+        QTest::newRow("PPTP: kernel PPP support") << pptp << "ppp-device";
+        QTest::newRow("L2TP: xl2tpd") << l2tp << "xl2tpd";
+        QTest::newRow("L2TP: pppd") << l2tp << "pppd";
+        QTest::newRow("L2TP: kernel PPP support") << l2tp << "ppp-device";
     }
 
     void missingPartsFailTheDialAtOnce()
     {
+        QFETCH(QString, entry);
         QFETCH(QString, missing);
         writePppd(kLinkUpLines);
+        prepareL2tp(kL2tpLinkUpLines + kRunOn);
         QVERIFY(QFile::remove(path(missing)));
         ConnectionHandle handle = 0;
-        QCOMPARE(m_dialer->dial(kEntry, handle), Errors::DeviceNotAvailable);
+        QCOMPARE(m_dialer->dial(entry.toStdU16String(), handle), Errors::DeviceNotAvailable);
         QCOMPARE(handle, ConnectionHandle(0));
         QCOMPARE(m_dialer->connectState(), Errors::DeviceNotAvailable);
         const QString text = QString::fromStdU16String(m_dialer->statusText());
         QVERIFY2(text.contains(path(missing)), qPrintable(text));
         QVERIFY(!QFile::exists(path("pppd.args")));
+        QVERIFY(!QFile::exists(path("xl2tpd.args")));
+        QVERIFY(!QFile::exists(path("run/l2tp-1")));
     }
 
-    void l2tpEntriesAreNotDialled()
+    void l2tpDialFollowsXl2tpdAndPppdLog_data()
     {
-        writePppd(kLinkUpLines);
-        DialEntry entry = entryFor("203.0.113.8");
-        entry.strategy = platform::VpnStrategy::L2tpOnly;
-        QCOMPARE(m_dialer->writeEntry(u"Branch", entry), 0u);
+        QTest::addColumn<QByteArray>("behaviour");
+        QTest::addColumn<uint>("finalState");
+        QTest::addColumn<uint>("refreshedState");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("stoppedByDialer");
+
+        QTest::newRow("link comes up") << kL2tpLinkUpLines + kRunOn << uint(States::Connected)
+                                       << uint(States::Connected) << QString() << false;
+        QTest::newRow("password refused")
+            << QByteArray("say 'Using interface ppp7'\nsay 'Connect: ppp7 <--> /dev/pts/9'\n"
+                          "say 'CHAP authentication failed'\nsay 'Connection terminated.'\n"
+                          "echo 'Connection 31418 closed to 203.0.113.8, port 1701'\nexit 0\n")
+            << uint(Errors::AuthenticationFailure) << uint(Errors::AuthenticationFailure)
+            << "pppd: CHAP authentication failed" << false;
+        QTest::newRow("server silent")
+            << QByteArray("echo 'Maximum retries exceeded for tunnel 31418.  Closing.'\nexit 0\n")
+            << uint(Errors::NoAnswer) << uint(Errors::NoAnswer)
+            << "xl2tpd: Maximum retries exceeded" << false;
+        QTest::newRow("server silent, per-tunnel wording")
+            << QByteArray("echo 'control_finish: maximum retries exceeded.'\nexit 0\n")
+            << uint(Errors::NoAnswer) << uint(Errors::NoAnswer) << "maximum retries exceeded"
+            << false;
+        QTest::newRow("port 1701 taken")
+            << QByteArray("echo 'init_network: Unable to bind UDP socket: Address in use. "
+                          "Terminating.'\nexit 1\n")
+            << uint(Errors::DeviceNotAvailable) << uint(Errors::DeviceNotAvailable)
+            << "Unable to bind UDP socket" << false;
+        QTest::newRow("server closes the call")
+            << "echo 'network_thread: Connection closed to 203.0.113.8, port 1701 (Goodbye)'\n" +
+                   kRunOn
+            << uint(Errors::PortDisconnected) << uint(Errors::PortDisconnected) << "Goodbye"
+            << true;
+        QTest::newRow("server closes the tunnel, xl2tpd idles on")
+            << "echo 'Connection 31418 closed to 203.0.113.8, port 1701 (Server closing)'\n" +
+                   kRunOn
+            << uint(Errors::PortDisconnected) << uint(Errors::PortDisconnected) << "Server closing"
+            << true;
+        QTest::newRow("pppd negotiation fails, reported by xl2tpd")
+            << "say 'Using interface ppp7'\n"
+               "echo 'child_handler : pppd exited for call 7 with code 10'\n" +
+                   kRunOn
+            << uint(Errors::NoPppProtocols) << uint(Errors::NoPppProtocols) << "with code 10"
+            << true;
+        QTest::newRow("xl2tpd ends without a word")
+            << QByteArray("exit 1\n") << uint(Errors::PortDisconnected)
+            << uint(Errors::PortDisconnected) << QString() << false;
+        QTest::newRow("pppd's link drops after connecting")
+            << kL2tpLinkUpLines + "sleep 0.2\nsay 'Connection terminated.'\n" + kRunOn
+            << uint(States::Connected) << uint(Errors::NoConnection) << QString() << true;
+        QTest::newRow("xl2tpd ends after connecting")
+            << kL2tpLinkUpLines + "sleep 0.2\nexit 0\n"
+            << uint(States::Connected) << uint(Errors::NoConnection) << QString() << false;
+    }
+
+    void l2tpDialFollowsXl2tpdAndPppdLog()
+    {
+        QFETCH(QByteArray, behaviour);
+        QFETCH(uint, finalState);
+        QFETCH(uint, refreshedState);
+        QFETCH(QString, reason);
+        QFETCH(bool, stoppedByDialer);
+        prepareL2tp(behaviour);
+
         ConnectionHandle handle = 0;
-        QCOMPARE(m_dialer->dial(u"Branch", handle), Errors::DeviceNotAvailable);
-        QVERIFY(QString::fromStdU16String(m_dialer->statusText()).contains("xl2tpd"));
+        QCOMPARE(m_dialer->dial(kL2tpEntry, handle), 0u);
+        QVERIFY(handle != 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dialer->connectState(), finalState, kPatienceMs);
+        if (!reason.isEmpty()) {
+            const QString text = QString::fromStdU16String(m_dialer->statusText());
+            QVERIFY2(text.contains(reason), qPrintable(text));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed(*m_dialer, handle), refreshedState, kPatienceMs);
+        QCOMPARE(m_dialer->firstActiveConnection().has_value(),
+                 refreshedState == States::Connected);
+        if (stoppedByDialer)
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("terminated")), kPatienceMs);
+
+        const QList<QByteArray> config = linesOf(readFile(path("seen.conf")));
+        QVERIFY(config.contains("lns = 203.0.113.8"));
+        QVERIFY(config.contains("pppoptfile = " + path("run/l2tp-1/options.pppd").toUtf8()));
         QVERIFY(!QFile::exists(path("pppd.args")));
+    }
+
+    void l2tpDialWritesPrivateFilesAndHangUpRemovesThem()
+    {
+        prepareL2tp(kL2tpLinkUpLines + kRunOn);
+        ConnectionHandle handle = 0;
+        QCOMPARE(m_dialer->dial(kL2tpEntry, handle), 0u);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dialer->connectState(), States::Connected, kPatienceMs);
+        std::u16string address;
+        QCOMPARE(m_dialer->tunnelAddress(handle, address), 0u);
+        QVERIFY(address == u"10.8.0.2");
+
+        const QByteArray runtime = path("run/l2tp-1").toUtf8();
+        QCOMPARE(linesOf(readFile(path("xl2tpd.args"))),
+                 (QList<QByteArray>{"-D", "-c", runtime + "/xl2tpd.conf", "-s",
+                                    runtime + "/l2tp-secrets", "-p", runtime + "/xl2tpd.pid", "-C",
+                                    runtime + "/l2tp-control"}));
+        QCOMPARE(linesOf(readFile(path("seen.conf"))),
+                 (QList<QByteArray>{"[lac Branch Office]", "lns = 203.0.113.8", "autodial = yes",
+                                    "redial = no", "require chap = yes", "refuse pap = no",
+                                    "require authentication = no", "ppp debug = no",
+                                    "pppoptfile = " + runtime + "/options.pppd"}));
+        QCOMPARE(linesOf(readFile(path("seen.options"))),
+                 (QList<QByteArray>{"remotename \"Branch Office\"", "noauth", "refuse-eap",
+                                    "noipdefault", "defaultroute", "nobsdcomp", "nodeflate", "novj",
+                                    "user \"bob\"", "logfile \"" + runtime + "/pppd.log\"",
+                                    "linkname taverin-1"}));
+        for (const char *seen : {"xl2tpd.args", "seen.conf", "seen.options"})
+            QVERIFY(!readFile(path(seen)).contains("l2tp secret"));
+        struct stat status
+        {
+        };
+        QCOMPARE(::stat(runtime.constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, 0700u);
+
+        m_dialer->hangUp(handle, 5s);
+        QVERIFY2(QFile::exists(path("terminated")), "xl2tpd was not asked to terminate");
+        QVERIFY(!QFile::exists(path("run/l2tp-1")));
+        QCOMPARE(refreshed(*m_dialer, handle), Errors::NoConnection);
+        QVERIFY(!m_dialer->firstActiveConnection().has_value());
     }
 
     void hostileHostsAreRefused_data()
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("host name") << "vpn-1.example.net" << true;
-        QTest::newRow("IPv4") << "198.51.100.255" << true;
-        QTest::newRow("extra option") << "1.2.3.4 plugin evil.so" << false;
-        QTest::newRow("line break") << "1.2.3.4\nnoauth" << false;
-        QTest::newRow("backquotes") << "`id`" << false;
-        QTest::newRow("command substitution") << "$(id)" << false;
-        QTest::newRow("command list") << "1.2.3.4;id" << false;
-        QTest::newRow("option") << "-x" << false;
-        QTest::newRow("label starting with '-'") << "vpn.-x" << false;
-        QTest::newRow("quote") << "1.2.3.4\"" << false;
-        QTest::newRow("empty label") << "vpn..example" << false;
-        QTest::newRow("octet out of range") << "256.1.1.1" << false;
-        QTest::newRow("three numbers") << "1.2.3" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("too long") << QString(254, 'a') << false;
+        QTest::addColumn<bool>("l2tp");
+        QTest::newRow("L2TP: host name") << "vpn-1.example.net" << true << true;
+        QTest::newRow("L2TP: config line") << "1.2.3.4\nlns = evil" << false << true;
+        QTest::newRow("L2TP: section") << "1.2.3.4]\n[global" << false << true;
+        QTest::newRow("host name") << "vpn-1.example.net" << true << false;
+        QTest::newRow("IPv4") << "198.51.100.255" << true << false;
+        QTest::newRow("extra option") << "1.2.3.4 plugin evil.so" << false << false;
+        QTest::newRow("line break") << "1.2.3.4\nnoauth" << false << false;
+        QTest::newRow("backquotes") << "`id`" << false << false;
+        QTest::newRow("command substitution") << "$(id)" << false << false;
+        QTest::newRow("command list") << "1.2.3.4;id" << false << false;
+        QTest::newRow("option") << "-x" << false << false;
+        QTest::newRow("label starting with '-'") << "vpn.-x" << false << false;
+        QTest::newRow("quote") << "1.2.3.4\"" << false << false;
+        QTest::newRow("empty label") << "vpn..example" << false << false;
+        QTest::newRow("octet out of range") << "256.1.1.1" << false << false;
+        QTest::newRow("three numbers") << "1.2.3" << false << false;
+        QTest::newRow("empty") << "" << false << false;
+        QTest::newRow("too long") << QString(254, 'a') << false << false;
     }
 
     void hostileHostsAreRefused()
     {
         QFETCH(QString, host);
         QFETCH(bool, accepted);
+        QFETCH(bool, l2tp);
         writePppd(kLinkUpLines);
-        const std::uint32_t written = m_dialer->writeEntry(u"Other", entryFor(host));
+        writeXl2tpd(kL2tpLinkUpLines);
+        const std::uint32_t written =
+            m_dialer->writeEntry(u"Other", entryFor(host, l2tp ? platform::VpnStrategy::L2tpOnly
+                                                               : platform::VpnStrategy::PptpOnly));
         QCOMPARE(written, accepted ? 0u : Errors::InvalidParameter);
         QCOMPARE(QFile::exists(path("peers/Other")), accepted);
         if (accepted)
@@ -319,6 +470,8 @@ private slots:
         ConnectionHandle handle = 0;
         QCOMPARE(m_dialer->dial(u"Other", handle), Errors::CannotFindEntry);
         QVERIFY(!QFile::exists(path("pppd.args")));
+        QVERIFY(!QFile::exists(path("xl2tpd.args")));
+        QVERIFY(!QFile::exists(path("run")));
     }
 
     void hostileEntryNamesAreRefused_data()
@@ -459,6 +612,35 @@ private:
                                   "trap 'touch \"$here/terminated\"; exit 5' TERM\n" +
                                   behaviour;
         QVERIFY(writeExecutable(path("pppd"), script));
+    }
+
+    // A stand-in xl2tpd that records its arguments and the files it was given, notes a
+    // SIGTERM and then behaves so: `say` appends a line to the log its pppd would write.
+    void writeXl2tpd(const QByteArray &behaviour)
+    {
+        const QByteArray script =
+            "#!/bin/sh\nhere=\"$(dirname \"$0\")\"\n"
+            "printf '%s\\n' \"$@\" > \"$here/xl2tpd.args\"\n"
+            "while [ $# -gt 0 ]; do [ \"$1\" = -c ] && conf=\"$2\"; shift; done\n"
+            "cp \"$conf\" \"$here/seen.conf\"\n"
+            "options=\"$(sed -n 's/^pppoptfile = //p' \"$conf\")\"\n"
+            "cp \"$options\" \"$here/seen.options\"\n"
+            "log=\"$(sed -n 's/^logfile \"\\(.*\\)\"$/\\1/p' \"$options\")\"\n"
+            "say() { echo \"$1\" >> \"$log\"; }\n"
+            "trap 'touch \"$here/terminated\"; exit 0' TERM\n" +
+            behaviour;
+        QVERIFY(writeExecutable(path("xl2tpd"), script));
+    }
+
+    // An L2TP entry and the programs its dial needs; its pppd must never run directly.
+    void prepareL2tp(const QByteArray &xl2tpdBehaviour)
+    {
+        QCOMPARE(m_dialer->writeEntry(kL2tpEntry,
+                                      entryFor("203.0.113.8", platform::VpnStrategy::L2tpOnly)),
+                 0u);
+        QCOMPARE(m_dialer->writeCredentials(kL2tpEntry, {u"bob", u"l2tp secret"}), 0u);
+        writePppd(kLinkUpLines);
+        writeXl2tpd(xl2tpdBehaviour);
     }
 
     void writeCounters(const QByteArray &sent, const QByteArray &received)
