@@ -7,6 +7,8 @@
 #include "platform/dialer/SimulatedDialer.h"
 #include "platform/http/QtHttpTransport.h"
 #include "platform/messagebox/QtMessageBoxes.h"
+#include "platform/processes/ProcFsProcessTable.h"
+#include "platform/services/SystemdServiceControl.h"
 #include "platform/settings/RegFileSettingsStore.h"
 #include "platform/shell/QtShell.h"
 #include "platform/tray/QtTrayIcon.h"
@@ -58,7 +60,9 @@ PlatformLayers::PlatformLayers(const Configuration &config)
       m_http(std::make_unique<platform::QtHttpTransport>(config.codePage)),
       m_boxes(std::make_unique<platform::QtMessageBoxes>()),
       m_shell(std::make_unique<platform::QtShell>()), m_browsers(makeBrowserFactory(config)),
-      m_tray(std::make_unique<platform::QtTrayIcon>()), m_dialer(makeDialer(config))
+      m_tray(std::make_unique<platform::QtTrayIcon>()), m_dialer(makeDialer(config)),
+      m_processes(std::make_unique<platform::ProcFsProcessTable>()),
+      m_serviceControl(std::make_unique<platform::SystemdServiceControl>())
 {
     m_settings->setDiagnosticSink(
         [](const std::string &line) { std::fprintf(stderr, "taverin: %s\n", line.c_str()); });
@@ -75,6 +79,8 @@ void PlatformLayers::install(Services &services)
     services.browsers = m_browsers.get();
     services.tray = m_tray.get();
     services.dialer = m_dialer.get();
+    services.processes = m_processes.get();
+    services.serviceControl = m_serviceControl.get();
 }
 
 } // namespace app

@@ -10,6 +10,8 @@ class RegFileSettingsStore;
 class Shell;
 class TrayIcon;
 class Dialer;
+class ProcessTable;
+class ServiceControl;
 } // namespace platform
 
 namespace app {
@@ -34,6 +36,8 @@ private:
     std::unique_ptr<platform::BrowserPaneFactory> m_browsers;
     std::unique_ptr<platform::TrayIcon> m_tray;
     std::unique_ptr<platform::Dialer> m_dialer;
+    std::unique_ptr<platform::ProcessTable> m_processes;
+    std::unique_ptr<platform::ServiceControl> m_serviceControl;
 };
 
 } // namespace app

@@ -10,6 +10,8 @@ class Shell;
 class BrowserPaneFactory;
 class TrayIcon;
 class Dialer;
+class ProcessTable;
+class ServiceControl;
 } // namespace platform
 
 namespace app {
@@ -26,6 +28,8 @@ struct Services
     platform::BrowserPaneFactory *browsers = nullptr;
     platform::TrayIcon *tray = nullptr;
     platform::Dialer *dialer = nullptr;
+    platform::ProcessTable *processes = nullptr;
+    platform::ServiceControl *serviceControl = nullptr;
 };
 
 Services &services();

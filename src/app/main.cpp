@@ -4,6 +4,7 @@
 #include "app/PlatformLayers.h"
 #include "app/Services.h"
 #include "mainwindow/Tfrmmain.h"
+#include "platform/processes/ProcessTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "taverin: %s\n", qPrintable(warning));
     app::PlatformLayers layers(app::services().config);
     layers.install(app::services());
+    // Before any window: later steps may need to end a system process.
+    app::services().processes->enableDebugPrivilege();
 
     // Ending the process goes through the message loop when it runs; an end requested
     // while the main window is still being created (an abandoned login) is returned

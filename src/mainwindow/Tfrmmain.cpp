@@ -7,6 +7,7 @@
 #include "app/Services.h"
 #include "catalogue/AreaSelection.h"
 #include "connection/ConnectionController.h"
+#include "connection/L2tpEnablement.h"
 #include "connection/LinkStatistics.h"
 #include "latency/LineTableModel.h"
 #include "latency/LineTableView.h"
@@ -190,13 +191,16 @@ void Tfrmmain::buildTimers()
 void Tfrmmain::buildConnection()
 {
     m_statistics = std::make_unique<connection::LinkStatistics>();
+    m_l2tp = std::make_unique<connection::L2tpEnablement>(this);
     m_connection = std::make_unique<connection::ConnectionController>(
         connection::ConnectionControls{
             this,          AreaTxt2,  IPAddrTxt,    com_game,    rb_pptp, rb_lp2p,
             btn_speed,     cesu,      btn_conn,     btn_disconn, vt1,     statuslabel,
             protocollabel, datalabel, dialupstatus, dialupcheck, rast12,  autodialstatus,
             statuscheck,   datecheck, Timer1,       Timer2},
-        *m_statistics, connection::ConnectionHooks{{}, {}, [this] { hideToTray(); }, {}});
+        *m_statistics,
+        connection::ConnectionHooks{
+            {}, [this] { m_l2tp->OfferL2tpEnforcement(); }, [this] { hideToTray(); }, {}});
     connection::ConnectionController &controller = *m_connection;
     connect(btn_conn, &QPushButton::clicked, this, [&controller] { controller.btn_connClick(); });
     connect(btn_disconn, &QPushButton::clicked, this,
@@ -267,7 +271,8 @@ void Tfrmmain::buildMenus()
     O1->menuAction()->setObjectName(QStringLiteral("O1"));
     connect(addCommand(O1, QStringLiteral("N14"), QStringLiteral("刷新线路")), &QAction::triggered,
             this, [this] { m_areas->N14Click(); });
-    addCommand(O1, QStringLiteral("L2TPQ1"), QStringLiteral("L2TP强制生效"), false);
+    connect(addCommand(O1, QStringLiteral("L2TPQ1"), QStringLiteral("L2TP强制生效"), false),
+            &QAction::triggered, this, [this] { m_l2tp->L2TPQ1Click(); });
 
     taskmenu1 = new QMenu(this);
     taskmenu1->setObjectName(QStringLiteral("taskmenu1"));

@@ -22,6 +22,7 @@ class AreaSelection;
 }
 namespace connection {
 class ConnectionController;
+class L2tpEnablement;
 class LinkStatistics;
 } // namespace connection
 namespace latency {
@@ -125,6 +126,7 @@ private:
 
     std::unique_ptr<catalogue::AreaSelection> m_areas;
     std::unique_ptr<connection::LinkStatistics> m_statistics;
+    std::unique_ptr<connection::L2tpEnablement> m_l2tp;
     std::unique_ptr<connection::ConnectionController> m_connection;
     std::unique_ptr<reporting::StatusHeartbeat> m_heartbeat;
     std::unique_ptr<reporting::AccountChecks> m_accountChecks;

@@ -81,6 +81,7 @@ private slots:
     void lineCheckReplies();
     void rasManCheck_data();
     void rasManCheck();
+    void acceptedL2tpEnforcementGoesOnToDial();
     void entryNotWritten();
     void dialNotStarted();
     void connectsInTheSameMillisecond();
@@ -352,26 +353,25 @@ void TestConnectionController::rasManCheck_data()
 {
     QTest::addColumn<bool>("keyExists");
     QTest::addColumn<int>("value"); // -1: no value
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("dialled");
     QTest::addColumn<bool>("l2tpEntry");
 
-    QTest::newRow("L2TP allowed") << true << 1 << QString() << true << true;
-    QTest::newRow("first use: value 0")
-        << true << 0 << "此台电脑是第一次使用L2TP模式，需要关闭程序并重新起动电脑" << false
-        << false;
-    QTest::newRow("first use: no value")
-        << true << -1 << "此台电脑是第一次使用L2TP模式，需要关闭程序并重新起动电脑" << false
-        << false;
+    const QString firstUse =
+        QStringLiteral("此台电脑是第一次使用L2TP模式，需要关闭程序并重新起动电脑");
+    QTest::newRow("L2TP allowed") << true << 1 << QStringList{} << true << true;
+    QTest::newRow("first use: value 0, enforcement declined")
+        << true << 0 << QStringList{"要强行生效L2TP设置吗？", firstUse} << false << false;
+    QTest::newRow("first use: no value") << true << -1 << QStringList{firstUse} << false << false;
     QTest::newRow("no RasMan key: dialled as PPTP")
-        << false << -1 << "系统出错，不支持L2TP，将以PPTP形式连接" << true << false;
+        << false << -1 << QStringList{"系统出错，不支持L2TP，将以PPTP形式连接"} << true << false;
 }
 
 void TestConnectionController::rasManCheck()
 {
     QFETCH(bool, keyExists);
     QFETCH(int, value);
-    QFETCH(QString, message);
+    QFETCH(QStringList, messages);
     QFETCH(bool, dialled);
     QFETCH(bool, l2tpEntry);
     if (keyExists)
@@ -385,9 +385,9 @@ void TestConnectionController::rasManCheck()
 
     controller().btn_connClick();
 
-    QCOMPARE(m_env->boxes.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
-    if (!message.isEmpty() && !dialled)
-        QCOMPARE(m_env->boxes.shown().first().caption, QString("提示"));
+    QCOMPARE(m_env->boxes.texts(), messages);
+    if (!messages.isEmpty() && !dialled)
+        QCOMPARE(m_env->boxes.shown().last().caption, QString("提示"));
     QCOMPARE(app::client().RasConnHandle != 0, dialled);
     if (dialled) {
         const auto entry = m_env->dialer.entry(app::client().CurrentEntryName.toStdU16String());
@@ -399,6 +399,25 @@ void TestConnectionController::rasManCheck()
                  RegistryValue::fromDWord(1));
         verifyLocked();
     }
+}
+
+void TestConnectionController::acceptedL2tpEnforcementGoesOnToDial()
+{
+    m_env->settings.createKey(RegistryRoot::LocalMachine, RasManKey);
+    m_env->settings.writeValue(RegistryRoot::LocalMachine, RasManKey, u"ProhibitIpSec",
+                               RegistryValue::fromDWord(0));
+    m_env->boxes.queueAnswer(platform::BoxAnswer::Yes);
+    m_env->dialer.setOutcome(outcome(Outcome::Kind::NeverFinish));
+    control<QRadioButton>("rb_lp2p")->click();
+
+    controller().btn_connClick();
+
+    QCOMPARE(m_env->boxes.texts(),
+             (QStringList{"要强行生效L2TP设置吗？", "强制生效L2TP的设置完成"}));
+    const auto entry = m_env->dialer.entry(app::client().CurrentEntryName.toStdU16String());
+    QVERIFY(entry);
+    QVERIFY(entry->strategy == platform::VpnStrategy::L2tpOnly);
+    QVERIFY(timer("dialupstatus")->isActive());
 }
 
 void TestConnectionController::entryNotWritten()

@@ -22,6 +22,8 @@ TestEnvironment::TestEnvironment(const QString &master1, const QString &master2)
     services.browsers = &browsers;
     services.tray = &tray;
     services.dialer = &dialer;
+    services.processes = &processes;
+    services.serviceControl = &serviceControl;
     app::client() = app::ClientState{};
     app::BatchTestRunning() = false;
 }

@@ -5,6 +5,8 @@
 #include "platform/dialer/SimulatedDialer.h"
 #include "platform/http/QtHttpTransport.h"
 #include "platform/messagebox/ScriptedMessageBoxes.h"
+#include "platform/processes/FakeProcessTable.h"
+#include "platform/services/FakeServiceControl.h"
 #include "platform/settings/MemorySettingsStore.h"
 #include "platform/shell/RecordingShell.h"
 #include "platform/tray/RecordingTrayIcon.h"
@@ -38,6 +40,8 @@ public:
     platform::OfflineBrowserPaneFactory browsers;
     platform::RecordingTrayIcon tray;
     platform::SimulatedDialer dialer;
+    platform::FakeProcessTable processes;
+    platform::FakeServiceControl serviceControl;
 
 private:
     app::Services m_saved;
