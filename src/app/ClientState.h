@@ -41,6 +41,8 @@ struct ClientState
     std::uintptr_t RasConnHandle = 0; // 0: no connection
     bool VpnConnected = false;
     bool DirectAccountLine = true;
+    // Owned by the route code: a host route to the master node was asked for.
+    bool MasterRouteAdded = false;
 };
 
 ClientState &client();

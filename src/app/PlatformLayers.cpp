@@ -8,6 +8,7 @@
 #include "platform/http/QtHttpTransport.h"
 #include "platform/messagebox/QtMessageBoxes.h"
 #include "platform/processes/ProcFsProcessTable.h"
+#include "platform/routing/NetlinkRoutingTable.h"
 #include "platform/services/SystemdServiceControl.h"
 #include "platform/settings/RegFileSettingsStore.h"
 #include "platform/shell/QtShell.h"
@@ -62,7 +63,8 @@ PlatformLayers::PlatformLayers(const Configuration &config)
       m_shell(std::make_unique<platform::QtShell>()), m_browsers(makeBrowserFactory(config)),
       m_tray(std::make_unique<platform::QtTrayIcon>()), m_dialer(makeDialer(config)),
       m_processes(std::make_unique<platform::ProcFsProcessTable>()),
-      m_serviceControl(std::make_unique<platform::SystemdServiceControl>())
+      m_serviceControl(std::make_unique<platform::SystemdServiceControl>()),
+      m_routing(std::make_unique<platform::NetlinkRoutingTable>())
 {
     m_settings->setDiagnosticSink(
         [](const std::string &line) { std::fprintf(stderr, "taverin: %s\n", line.c_str()); });
@@ -81,6 +83,7 @@ void PlatformLayers::install(Services &services)
     services.dialer = m_dialer.get();
     services.processes = m_processes.get();
     services.serviceControl = m_serviceControl.get();
+    services.routing = m_routing.get();
 }
 
 } // namespace app

@@ -12,6 +12,7 @@ class TrayIcon;
 class Dialer;
 class ProcessTable;
 class ServiceControl;
+class RoutingTable;
 } // namespace platform
 
 namespace app {
@@ -38,6 +39,7 @@ private:
     std::unique_ptr<platform::Dialer> m_dialer;
     std::unique_ptr<platform::ProcessTable> m_processes;
     std::unique_ptr<platform::ServiceControl> m_serviceControl;
+    std::unique_ptr<platform::RoutingTable> m_routing;
 };
 
 } // namespace app

@@ -12,6 +12,7 @@ class TrayIcon;
 class Dialer;
 class ProcessTable;
 class ServiceControl;
+class RoutingTable;
 } // namespace platform
 
 namespace app {
@@ -30,6 +31,7 @@ struct Services
     platform::Dialer *dialer = nullptr;
     platform::ProcessTable *processes = nullptr;
     platform::ServiceControl *serviceControl = nullptr;
+    platform::RoutingTable *routing = nullptr;
 };
 
 Services &services();

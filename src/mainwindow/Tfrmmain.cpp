@@ -20,6 +20,8 @@
 #include "platform/tray/TrayIcon.h"
 #include "reporting/AccountChecks.h"
 #include "reporting/StatusHeartbeat.h"
+#include "routes/IpHelper.h"
+#include "routes/MasterRoute.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -192,6 +194,12 @@ void Tfrmmain::buildConnection()
 {
     m_statistics = std::make_unique<connection::LinkStatistics>();
     m_l2tp = std::make_unique<connection::L2tpEnablement>(this);
+    m_masterRoute = std::make_unique<routes::MasterRoute>(routerlist);
+    // The mode selector takes no typing; choosing one of its (never present) items pins
+    // the route again.
+    com_game->setFocusPolicy(Qt::NoFocus);
+    connect(com_game, &QComboBox::activated, this,
+            [this] { m_masterRoute->PrepareMasterRoute(com_game->currentText()); });
     m_connection = std::make_unique<connection::ConnectionController>(
         connection::ConnectionControls{
             this,          AreaTxt2,  IPAddrTxt,    com_game,    rb_pptp, rb_lp2p,
@@ -199,8 +207,13 @@ void Tfrmmain::buildConnection()
             protocollabel, datalabel, dialupstatus, dialupcheck, rast12,  autodialstatus,
             statuscheck,   datecheck, Timer1,       Timer2},
         *m_statistics,
-        connection::ConnectionHooks{
-            {}, [this] { m_l2tp->OfferL2tpEnforcement(); }, [this] { hideToTray(); }, {}});
+        connection::ConnectionHooks{[this] {
+                                        m_masterRoute->PrepareMasterRoute(QStringLiteral("aa"));
+                                        m_masterRoute->AddMasterRoute();
+                                    },
+                                    [this] { m_l2tp->OfferL2tpEnforcement(); },
+                                    [this] { hideToTray(); },
+                                    {}});
     connection::ConnectionController &controller = *m_connection;
     connect(btn_conn, &QPushButton::clicked, this, [&controller] { controller.btn_connClick(); });
     connect(btn_disconn, &QPushButton::clicked, this,
@@ -290,6 +303,7 @@ void Tfrmmain::buildMenus()
 
 void Tfrmmain::FormCreate()
 {
+    routes::BindIpHelper();
     // A simulated dial connects nothing: say so where nobody can miss it.
     setWindowTitle(app::services().config.dialer == QLatin1String("sim")
                        ? app::ApplicationTitle + QStringLiteral(" [模拟拨号]")
@@ -346,6 +360,8 @@ void Tfrmmain::FormClose()
     m_ending = true;
     saveSelection();
     app::BatchTestRunning() = false;
+    if (app::client().MasterRouteAdded)
+        m_masterRoute->DeleteListedRoutes();
     m_connection->ReleaseRasConnection();
     app::services().tray->setEnabled(false);
     const QDir folder(app::ProgramFolder());

@@ -32,6 +32,9 @@ class LineTableView;
 namespace login {
 class Tfrmlogin;
 }
+namespace routes {
+class MasterRoute;
+}
 namespace reporting {
 class AccountChecks;
 class StatusHeartbeat;
@@ -126,11 +129,13 @@ private:
 
     std::unique_ptr<catalogue::AreaSelection> m_areas;
     std::unique_ptr<connection::LinkStatistics> m_statistics;
+    std::unique_ptr<routes::MasterRoute> m_masterRoute;
     std::unique_ptr<connection::L2tpEnablement> m_l2tp;
     std::unique_ptr<connection::ConnectionController> m_connection;
     std::unique_ptr<reporting::StatusHeartbeat> m_heartbeat;
     std::unique_ptr<reporting::AccountChecks> m_accountChecks;
-    std::vector<routes::Tmyrouter> routerlist;
+    std::vector<routes::Tmyrouter> routerlist =
+        std::vector<routes::Tmyrouter>(routes::RouterListSize);
 };
 
 } // namespace mainwindow

@@ -77,6 +77,7 @@ private slots:
     void handOffWithoutNotificationArea();
     void trafficLineFollowsTheClock();
     void blankLineSelectorOnlyTakesFocus();
+    void connectPinsTheMasterRouteUntilClose();
     void lineCheckReplies_data();
     void lineCheckReplies();
     void rasManCheck_data();
@@ -289,6 +290,36 @@ void TestConnectionController::blankLineSelectorOnlyTakesFocus()
     QVERIFY(m_env->boxes.shown().isEmpty());
     verifyIdle();
     QCOMPARE(m_window->focusWidget(), control<QWidget>("IPAddrTxt"));
+}
+
+void TestConnectionController::connectPinsTheMasterRouteUntilClose()
+{
+    platform::ForwardRow defaultRoute;
+    defaultRoute.nextHop = 0x0101A8C0; // 192.168.1.1
+    defaultRoute.interfaceIndex = 11;
+    defaultRoute.type = 4;
+    m_env->routing.setForwardRows({defaultRoute});
+    m_env->routing.setNeighbourRows({{11, 6, {}, 0x0101A8C0, 3}});
+    chooseLine(-1);
+
+    controller().btn_connClick();
+
+    // Pinned although no line was chosen, and before anything was asked of the back end.
+    QVERIFY(m_backend->requests().isEmpty());
+    QCOMPARE(m_env->routing.createdRows().size(), size_t(1));
+    const platform::ForwardRow pinned = m_env->routing.createdRows().front();
+    QCOMPARE(pinned.destination, 0x0143007Fu); // 127.0.67.1, the master node's route address
+    QCOMPARE(pinned.mask, 0xFFFFFFFFu);
+    QCOMPARE(pinned.nextHop, 0x0101A8C0u);
+    QCOMPARE(pinned.interfaceIndex, 11u);
+    QCOMPARE(pinned.metric1, 10u);
+
+    controller().btn_disconnClick();
+    QVERIFY(m_env->routing.deletedRows().empty());
+    m_window->close();
+    QCOMPARE(m_exitCodes, QList<int>{0});
+    QCOMPARE(m_env->routing.deletedRows().size(), size_t(1));
+    QVERIFY(m_env->routing.deletedRows().front() == pinned);
 }
 
 void TestConnectionController::lineCheckReplies_data()

@@ -24,6 +24,7 @@ TestEnvironment::TestEnvironment(const QString &master1, const QString &master2)
     services.dialer = &dialer;
     services.processes = &processes;
     services.serviceControl = &serviceControl;
+    services.routing = &routing;
     app::client() = app::ClientState{};
     app::BatchTestRunning() = false;
 }

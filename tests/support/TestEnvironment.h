@@ -6,6 +6,7 @@
 #include "platform/http/QtHttpTransport.h"
 #include "platform/messagebox/ScriptedMessageBoxes.h"
 #include "platform/processes/FakeProcessTable.h"
+#include "platform/routing/FakeRoutingTable.h"
 #include "platform/services/FakeServiceControl.h"
 #include "platform/settings/MemorySettingsStore.h"
 #include "platform/shell/RecordingShell.h"
@@ -42,6 +43,7 @@ public:
     platform::SimulatedDialer dialer;
     platform::FakeProcessTable processes;
     platform::FakeServiceControl serviceControl;
+    platform::FakeRoutingTable routing;
 
 private:
     app::Services m_saved;
