@@ -1,0 +1,521 @@
+#include "platform/icmp/EchoPacket.h"
+#include "platform/icmp/LinuxIcmpProber.h"
+#include "platform/icmp/SequenceAllocator.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <sched.h>
+#include <set>
+#include <thread>
+#include <vector>
+
+using platform::EchoOptions;
+using platform::EchoResult;
+using platform::LinuxIcmpProber;
+using Outcome = EchoResult::Outcome;
+using Choice = LinuxIcmpProber::SocketChoice;
+using Kind = LinuxIcmpProber::SocketKind;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(Choice)
+Q_DECLARE_METATYPE(Kind)
+
+namespace {
+
+// Addresses the test namespace sets up: a range the kernel itself answers and a host on a
+// link whose far end is down, so echoes to it vanish.
+const QString kLiveRange = QStringLiteral("10.66.1.");
+const std::string kDeadHost = "10.66.2.9";
+constexpr auto kShortTimeout = 300ms;
+// Only a bound to catch a hung prober; the waits end as soon as the results are in.
+constexpr auto kPatience = 20s;
+
+struct IpResult
+{
+    int exitCode = -1;
+    QString output;
+};
+
+IpResult runIp(const QStringList &arguments)
+{
+    QProcess ip;
+    ip.setProcessChannelMode(QProcess::MergedChannels);
+    ip.start("/usr/sbin/ip", arguments);
+    if (!ip.waitForFinished(30000))
+        return {};
+    return {ip.exitStatus() == QProcess::NormalExit ? ip.exitCode() : -1,
+            QString::fromUtf8(ip.readAll())};
+}
+
+bool setPingGroupRange(const QByteArray &range)
+{
+    QFile file(QStringLiteral("/proc/sys/net/ipv4/ping_group_range"));
+    return file.open(QIODevice::WriteOnly) && file.write(range + '\n') == range.size() + 1;
+}
+
+std::string liveHost(int index)
+{
+    return (kLiveRange + QString::number(index)).toStdString();
+}
+
+// Results gathered from the prober's threads, one slot per probe.
+class Completions
+{
+public:
+    explicit Completions(std::size_t count) : m_results(count), m_calls(count, 0) {}
+
+    void record(std::size_t slot, const EchoResult &result)
+    {
+        std::lock_guard lock(m_mutex);
+        m_results[slot] = result;
+        ++m_calls[slot];
+        ++m_total;
+        m_changed.notify_all();
+    }
+    bool waitForAll()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, kPatience, [this] { return m_total >= m_calls.size(); });
+    }
+    EchoResult result(std::size_t slot) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_results[slot];
+    }
+    int calls(std::size_t slot) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls[slot];
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<EchoResult> m_results;
+    std::vector<int> m_calls;
+    std::size_t m_total = 0;
+};
+
+QByteArray describe(const EchoResult &result)
+{
+    return QByteArray::number(static_cast<int>(result.outcome)) + " after " +
+           QByteArray::number(static_cast<qlonglong>(result.elapsed.count())) + " us, errno " +
+           QByteArray::number(result.error) + ": " + QByteArray::fromStdString(result.reason);
+}
+
+std::vector<std::uint8_t> withIpHeader(std::vector<std::uint8_t> icmp, std::uint8_t headerWords,
+                                       std::uint8_t protocol)
+{
+    std::vector<std::uint8_t> packet(std::size_t{headerWords} * 4, 0);
+    packet[0] = static_cast<std::uint8_t>(0x40 | headerWords);
+    packet[9] = protocol;
+    packet.insert(packet.end(), icmp.begin(), icmp.end());
+    return packet;
+}
+
+std::vector<std::uint8_t> asReply(std::vector<std::uint8_t> packet)
+{
+    packet[0] = 0;
+    return packet;
+}
+
+} // namespace
+
+#define IP(...)                                                                                    \
+    do {                                                                                           \
+        const IpResult result = runIp(QStringList{__VA_ARGS__});                                   \
+        QVERIFY2(result.exitCode == 0, qPrintable(result.output));                                 \
+    } while (false)
+
+// The probes send real echoes, so they run only in the network namespace of their own.
+#define REQUIRE_NAMESPACE()                                                                        \
+    if (!m_namespaced)                                                                             \
+    QSKIP(qPrintable(m_skipReason))
+
+class TestLinuxIcmpProber : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void sequencesWrapAndSkipThoseInUse();
+    void sequencesRunOut();
+    void echoRequestCarriesItsChecksum();
+    void parseEchoReply_data();
+    void parseEchoReply();
+
+    void reply_data();
+    void reply();
+    void deadHostTimesOut_data();
+    void deadHostTimesOut();
+    void unresolvableName();
+    void invalidOptions_data();
+    void invalidOptions();
+    void concurrentProbesCompleteOnce_data();
+    void concurrentProbesCompleteOnce();
+    void deadAndLiveInterleaved_data();
+    void deadAndLiveInterleaved();
+    void unavailableSocketFailsAtOnce();
+    void destructionCancelsProbesInFlight_data();
+    void destructionCancelsProbesInFlight();
+
+private:
+    void addSocketRows();
+
+    bool m_namespaced = false;
+    QString m_skipReason;
+};
+
+void TestLinuxIcmpProber::initTestCase()
+{
+    if (::unshare(CLONE_NEWNET) != 0) {
+        m_skipReason = QStringLiteral("needs a network namespace of its own (run as root): %1")
+                           .arg(QString::fromUtf8(std::strerror(errno)));
+        return;
+    }
+    m_namespaced = true;
+    IP("link", "set", "lo", "up");
+    IP("route", "add", "local", "10.66.1.0/24", "dev", "lo");
+    IP("link", "add", "vd0", "type", "veth", "peer", "name", "vd1");
+    IP("addr", "add", "10.66.2.1/24", "dev", "vd0");
+    IP("link", "set", "vd0", "up");
+    // The range belongs to the namespace: admitting root's group here opens the datagram
+    // socket to the tests without touching the host.
+    QVERIFY(setPingGroupRange("0 0"));
+}
+
+void TestLinuxIcmpProber::sequencesWrapAndSkipThoseInUse()
+{
+    platform::SequenceAllocator sequences;
+    for (int expected = 0; expected < 65535; ++expected)
+        QCOMPARE(sequences.acquire(), std::optional<std::uint16_t>(expected));
+    sequences.release(3);
+    sequences.release(3);
+    QCOMPARE(sequences.inUse(), std::size_t{65534});
+    // The order goes on to the last number before a freed one is given again…
+    QCOMPARE(sequences.acquire(), std::optional<std::uint16_t>(65535));
+    // …and after wrapping it passes over 0, 1 and 2, still in use.
+    QCOMPARE(sequences.acquire(), std::optional<std::uint16_t>(3));
+}
+
+void TestLinuxIcmpProber::sequencesRunOut()
+{
+    platform::SequenceAllocator sequences;
+    for (int i = 0; i < 65536; ++i)
+        QVERIFY(sequences.acquire().has_value());
+    QCOMPARE(sequences.acquire(), std::nullopt);
+    sequences.release(40000);
+    QCOMPARE(sequences.acquire(), std::optional<std::uint16_t>(40000));
+}
+
+void TestLinuxIcmpProber::echoRequestCarriesItsChecksum()
+{
+    for (const std::size_t dataSize : {std::size_t{0}, std::size_t{56}, std::size_t{57}}) {
+        const std::vector<std::uint8_t> packet = platform::echoRequest(0xbeef, 0x1234, dataSize);
+        QCOMPARE(packet.size(), 8 + dataSize);
+        QCOMPARE(packet[0], std::uint8_t{8});
+        QCOMPARE(packet[4], std::uint8_t{0xbe});
+        QCOMPARE(packet[7], std::uint8_t{0x34});
+        // A packet with a correct checksum sums to zero.
+        QCOMPARE(platform::internetChecksum(packet), std::uint16_t{0});
+    }
+}
+
+void TestLinuxIcmpProber::parseEchoReply_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<bool>("withIpHeader");
+    QTest::addColumn<bool>("isReply");
+
+    const auto request = platform::echoRequest(0x0102, 0xa0b0, 56);
+    const auto bytes = [](const std::vector<std::uint8_t> &packet) {
+        return QByteArray(reinterpret_cast<const char *>(packet.data()),
+                          static_cast<qsizetype>(packet.size()));
+    };
+    auto badCode = asReply(request);
+    badCode[1] = 1;
+    QTest::newRow("reply") << bytes(asReply(request)) << false << true;
+    QTest::newRow("reply after an IP header")
+        << bytes(withIpHeader(asReply(request), 5, 1)) << true << true;
+    QTest::newRow("reply after an IP header with options")
+        << bytes(withIpHeader(asReply(request), 7, 1)) << true << true;
+    QTest::newRow("echo request") << bytes(request) << false << false;
+    QTest::newRow("echo request after an IP header")
+        << bytes(withIpHeader(request, 5, 1)) << true << false;
+    QTest::newRow("reply with a code") << bytes(badCode) << false << false;
+    QTest::newRow("truncated reply") << bytes(asReply(request)).left(7) << false << false;
+    QTest::newRow("not ICMP") << bytes(withIpHeader(asReply(request), 5, 17)) << true << false;
+    QTest::newRow("header longer than the packet")
+        << bytes(withIpHeader(asReply(request), 15, 1)).left(40) << true << false;
+}
+
+void TestLinuxIcmpProber::parseEchoReply()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(bool, withIpHeader);
+    QFETCH(bool, isReply);
+
+    const auto reply = platform::parseEchoReply(
+        std::span(reinterpret_cast<const std::uint8_t *>(packet.constData()),
+                  static_cast<std::size_t>(packet.size())),
+        withIpHeader);
+    QCOMPARE(reply.has_value(), isReply);
+    if (isReply) {
+        QCOMPARE(reply->identifier, std::uint16_t{0x0102});
+        QCOMPARE(reply->sequence, std::uint16_t{0xa0b0});
+    }
+}
+
+void TestLinuxIcmpProber::addSocketRows()
+{
+    QTest::addColumn<Choice>("choice");
+    QTest::addColumn<Kind>("kind");
+    QTest::newRow("datagram socket") << Choice::DatagramOnly << Kind::Datagram;
+    QTest::newRow("raw socket") << Choice::RawOnly << Kind::Raw;
+}
+
+void TestLinuxIcmpProber::reply_data()
+{
+    QTest::addColumn<Choice>("choice");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("dataSize");
+
+    for (const auto &[name, choice] :
+         {std::pair{"datagram", Choice::DatagramOnly}, std::pair{"raw", Choice::RawOnly}}) {
+        const QString prefix = QString::fromLatin1(name) + ' ';
+        QTest::newRow(qPrintable(prefix + "127.0.0.1")) << choice << "127.0.0.1" << 56;
+        QTest::newRow(qPrintable(prefix + "elsewhere in 127/8")) << choice << "127.4.5.6" << 56;
+        QTest::newRow(qPrintable(prefix + "local range")) << choice << "10.66.1.7" << 56;
+        QTest::newRow(qPrintable(prefix + "name")) << choice << "localhost" << 56;
+        QTest::newRow(qPrintable(prefix + "no data")) << choice << "127.0.0.1" << 0;
+        QTest::newRow(qPrintable(prefix + "largest datagram")) << choice << "127.0.0.1" << 65507;
+    }
+}
+
+void TestLinuxIcmpProber::reply()
+{
+    REQUIRE_NAMESPACE();
+    QFETCH(Choice, choice);
+    QFETCH(QString, host);
+    QFETCH(int, dataSize);
+
+    LinuxIcmpProber prober(choice);
+    QVERIFY2(prober.available(), prober.unavailableReason().c_str());
+    QVERIFY(prober.unavailableReason().empty());
+    EchoOptions options;
+    options.dataSize = dataSize;
+    // Two in a row: the second shows the first left nothing behind to be mistaken for it.
+    for (int round = 0; round < 2; ++round) {
+        const EchoResult result = prober.probeAndWait(host.toStdString(), options);
+        QVERIFY2(result.outcome == Outcome::Reply, describe(result));
+        QCOMPARE(result.error, 0);
+        QVERIFY2(result.elapsed >= 0us && result.elapsed < 50ms, describe(result));
+    }
+}
+
+void TestLinuxIcmpProber::deadHostTimesOut_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::deadHostTimesOut()
+{
+    REQUIRE_NAMESPACE();
+    QFETCH(Choice, choice);
+    QFETCH(Kind, kind);
+
+    LinuxIcmpProber prober(choice);
+    QCOMPARE(prober.socketKind(), kind);
+    EchoOptions options;
+    options.timeout = kShortTimeout;
+    const EchoResult result = prober.probeAndWait(kDeadHost, options);
+    QVERIFY2(result.outcome == Outcome::Timeout, describe(result));
+    QVERIFY2(result.elapsed >= kShortTimeout, describe(result));
+    QCOMPARE(result.error, 0);
+}
+
+void TestLinuxIcmpProber::unresolvableName()
+{
+    // Needs the namespace too: the lookup must not reach the host's real name servers.
+    REQUIRE_NAMESPACE();
+    LinuxIcmpProber prober;
+    const EchoResult result = prober.probeAndWait("no-such-host.invalid");
+    QVERIFY2(result.outcome == Outcome::Unresolvable, describe(result));
+    QVERIFY(result.reason.find("no-such-host.invalid") != std::string::npos);
+}
+
+void TestLinuxIcmpProber::invalidOptions_data()
+{
+    QTest::addColumn<int>("dataSize");
+    QTest::addColumn<int>("ttl");
+    QTest::addColumn<int>("timeoutMs");
+
+    QTest::newRow("negative data size") << -1 << 64 << 1000;
+    QTest::newRow("data beyond an IPv4 datagram") << 65508 << 64 << 1000;
+    QTest::newRow("TTL 0") << 56 << 0 << 1000;
+    QTest::newRow("TTL 256") << 56 << 256 << 1000;
+    QTest::newRow("negative timeout") << 56 << 64 << -1;
+}
+
+void TestLinuxIcmpProber::invalidOptions()
+{
+    REQUIRE_NAMESPACE();
+    QFETCH(int, dataSize);
+    QFETCH(int, ttl);
+    QFETCH(int, timeoutMs);
+
+    LinuxIcmpProber prober;
+    const EchoOptions options{dataSize, ttl, std::chrono::milliseconds(timeoutMs)};
+    bool completedInside = false;
+    EchoResult result;
+    prober.probe("127.0.0.1", options, [&](const EchoResult &echo) {
+        result = echo;
+        completedInside = true;
+    });
+    QVERIFY(completedInside);
+    QVERIFY2(result.outcome == Outcome::Failure, describe(result));
+    QCOMPARE(result.error, EINVAL);
+}
+
+void TestLinuxIcmpProber::concurrentProbesCompleteOnce_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::concurrentProbesCompleteOnce()
+{
+    REQUIRE_NAMESPACE();
+    QFETCH(Choice, choice);
+
+    constexpr int kThreads = 8;
+    constexpr int kProbes = 200;
+    constexpr int kHosts = 20;
+    LinuxIcmpProber prober(choice);
+    Completions completions(kProbes);
+    std::vector<std::string> answeredHost(kProbes);
+    std::mutex hostsMutex;
+    {
+        std::vector<std::jthread> senders;
+        for (int thread = 0; thread < kThreads; ++thread) {
+            senders.emplace_back([&, thread] {
+                for (int probe = thread; probe < kProbes; probe += kThreads) {
+                    const std::string host = liveHost(1 + probe % kHosts);
+                    prober.probe(host, {}, [&, probe, host](const EchoResult &result) {
+                        {
+                            std::lock_guard lock(hostsMutex);
+                            answeredHost[static_cast<std::size_t>(probe)] = host;
+                        }
+                        completions.record(static_cast<std::size_t>(probe), result);
+                    });
+                }
+            });
+        }
+    }
+    QVERIFY(completions.waitForAll());
+    for (int probe = 0; probe < kProbes; ++probe) {
+        const auto slot = static_cast<std::size_t>(probe);
+        QCOMPARE(completions.calls(slot), 1);
+        QVERIFY2(completions.result(slot).outcome == Outcome::Reply,
+                 describe(completions.result(slot)));
+        std::lock_guard lock(hostsMutex);
+        QCOMPARE(answeredHost[slot], liveHost(1 + probe % kHosts));
+    }
+}
+
+void TestLinuxIcmpProber::deadAndLiveInterleaved_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::deadAndLiveInterleaved()
+{
+    REQUIRE_NAMESPACE();
+    QFETCH(Choice, choice);
+
+    constexpr int kProbes = 40;
+    LinuxIcmpProber prober(choice);
+    EchoOptions options;
+    options.timeout = kShortTimeout;
+    Completions completions(kProbes);
+    for (int probe = 0; probe < kProbes; ++probe) {
+        const std::string host = probe % 2 == 0 ? kDeadHost : liveHost(1 + probe);
+        prober.probe(host, options, [&completions, probe](const EchoResult &result) {
+            completions.record(static_cast<std::size_t>(probe), result);
+        });
+    }
+    QVERIFY(completions.waitForAll());
+    for (int probe = 0; probe < kProbes; ++probe) {
+        const auto slot = static_cast<std::size_t>(probe);
+        const EchoResult result = completions.result(slot);
+        QCOMPARE(completions.calls(slot), 1);
+        QVERIFY2(result.outcome == (probe % 2 == 0 ? Outcome::Timeout : Outcome::Reply),
+                 describe(result));
+    }
+}
+
+void TestLinuxIcmpProber::unavailableSocketFailsAtOnce()
+{
+    REQUIRE_NAMESPACE();
+    // An empty range admits nobody, as on hosts that keep ping sockets closed.
+    QVERIFY(setPingGroupRange("1 0"));
+    LinuxIcmpProber prober(Choice::DatagramOnly);
+    QVERIFY(setPingGroupRange("0 0"));
+
+    QVERIFY(!prober.available());
+    QCOMPARE(prober.socketKind(), Kind::None);
+    QVERIFY2(prober.unavailableReason().find("ping_group_range") != std::string::npos,
+             prober.unavailableReason().c_str());
+    bool completedInside = false;
+    EchoResult result;
+    prober.probe("127.0.0.1", {}, [&](const EchoResult &echo) {
+        result = echo;
+        completedInside = true;
+    });
+    QVERIFY(completedInside);
+    QVERIFY2(result.outcome == Outcome::Failure, describe(result));
+    QCOMPARE(result.error, ENOTSUP);
+    QCOMPARE(result.reason, prober.unavailableReason());
+}
+
+void TestLinuxIcmpProber::destructionCancelsProbesInFlight_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::destructionCancelsProbesInFlight()
+{
+    REQUIRE_NAMESPACE();
+    QFETCH(Choice, choice);
+
+    constexpr int kProbes = 20;
+    Completions completions(kProbes);
+    {
+        LinuxIcmpProber prober(choice);
+        EchoOptions options;
+        options.timeout = 60s;
+        for (int probe = 0; probe < kProbes; ++probe) {
+            prober.probe(kDeadHost, options, [&completions, probe](const EchoResult &result) {
+                completions.record(static_cast<std::size_t>(probe), result);
+            });
+        }
+    }
+    QVERIFY(completions.waitForAll());
+    for (int probe = 0; probe < kProbes; ++probe) {
+        const auto slot = static_cast<std::size_t>(probe);
+        QCOMPARE(completions.calls(slot), 1);
+        QVERIFY2(completions.result(slot).outcome == Outcome::Failure,
+                 describe(completions.result(slot)));
+        QCOMPARE(completions.result(slot).error, ECANCELED);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestLinuxIcmpProber)
+#include "tst_linuxicmpprober.moc"
