@@ -4,10 +4,22 @@
 #include "app/Services.h"
 #include "platform/routing/NetlinkRoutingTable.h"
 
-#include <QProcess>
+#include "support/NetworkNamespace.h"
+
 #include <QTest>
 
-#include <sched.h>
+namespace {
+
+// ip's output, trimmed, and its exit code where asked for.
+QString ip(const QStringList &arguments, int *exitCode = nullptr)
+{
+    const testsupport::IpResult result = testsupport::runIp(arguments);
+    if (exitCode)
+        *exitCode = result.exitCode;
+    return result.output.trimmed();
+}
+
+} // namespace
 
 // The host route against the real kernel, in a network namespace of this test's own: it
 // goes away with the test process, so the machine's routing table is never touched.
@@ -26,7 +38,6 @@ private slots:
     void closeWithoutConnectRemovesNothing();
 
 private:
-    static QString ip(const QStringList &arguments, int *exitCode = nullptr);
     static QStringList routeTable();
 
     QString m_skipReason;
@@ -34,17 +45,6 @@ private:
     app::Services m_saved;
     std::vector<routes::Tmyrouter> m_list;
 };
-
-QString TestMasterRouteKernel::ip(const QStringList &arguments, int *exitCode)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("ip"), arguments);
-    process.waitForFinished(10000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromLocal8Bit(process.readAll()).trimmed();
-}
 
 QStringList TestMasterRouteKernel::routeTable()
 {
@@ -56,11 +56,8 @@ QStringList TestMasterRouteKernel::routeTable()
 
 void TestMasterRouteKernel::initTestCase()
 {
-    if (::unshare(CLONE_NEWNET) != 0) {
-        m_skipReason = QStringLiteral("cannot make a private network namespace (needs root): %1")
-                           .arg(QString::fromLocal8Bit(strerror(errno)));
+    if (!testsupport::enterPrivateNetworkNamespace(&m_skipReason))
         return;
-    }
     int status = 0;
     for (const QStringList &step :
          {QStringList{"link", "set", "lo", "up"},

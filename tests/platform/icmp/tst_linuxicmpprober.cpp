@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include "support/NetworkNamespace.h"
+
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -36,23 +38,6 @@ const std::string kDeadHost = "10.66.2.9";
 constexpr auto kShortTimeout = 300ms;
 // Only a bound to catch a hung prober; the waits end as soon as the results are in.
 constexpr auto kPatience = 20s;
-
-struct IpResult
-{
-    int exitCode = -1;
-    QString output;
-};
-
-IpResult runIp(const QStringList &arguments)
-{
-    QProcess ip;
-    ip.setProcessChannelMode(QProcess::MergedChannels);
-    ip.start("/usr/sbin/ip", arguments);
-    if (!ip.waitForFinished(30000))
-        return {};
-    return {ip.exitStatus() == QProcess::NormalExit ? ip.exitCode() : -1,
-            QString::fromUtf8(ip.readAll())};
-}
 
 bool setPingGroupRange(const QByteArray &range)
 {
@@ -128,17 +113,6 @@ std::vector<std::uint8_t> asReply(std::vector<std::uint8_t> packet)
 
 } // namespace
 
-#define IP(...)                                                                                    \
-    do {                                                                                           \
-        const IpResult result = runIp(QStringList{__VA_ARGS__});                                   \
-        QVERIFY2(result.exitCode == 0, qPrintable(result.output));                                 \
-    } while (false)
-
-// The probes send real echoes, so they run only in the network namespace of their own.
-#define REQUIRE_NAMESPACE()                                                                        \
-    if (!m_namespaced)                                                                             \
-    QSKIP(qPrintable(m_skipReason))
-
 class TestLinuxIcmpProber : public QObject
 {
     Q_OBJECT
@@ -176,12 +150,9 @@ private:
 
 void TestLinuxIcmpProber::initTestCase()
 {
-    if (::unshare(CLONE_NEWNET) != 0) {
-        m_skipReason = QStringLiteral("needs a network namespace of its own (run as root): %1")
-                           .arg(QString::fromUtf8(std::strerror(errno)));
+    m_namespaced = testsupport::enterPrivateNetworkNamespace(&m_skipReason);
+    if (!m_namespaced)
         return;
-    }
-    m_namespaced = true;
     IP("link", "set", "lo", "up");
     IP("route", "add", "local", "10.66.1.0/24", "dev", "lo");
     IP("link", "add", "vd0", "type", "veth", "peer", "name", "vd1");

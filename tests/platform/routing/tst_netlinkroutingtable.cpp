@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include "support/NetworkNamespace.h"
+
 #include <cerrno>
 #include <cstring>
 #include <net/if.h>
@@ -65,23 +67,6 @@ ForwardRow route(const QString &destination, const QString &mask, const QString 
     return row;
 }
 
-struct IpResult
-{
-    int exitCode = -1;
-    QString output;
-};
-
-IpResult runIp(const QStringList &arguments)
-{
-    QProcess ip;
-    ip.setProcessChannelMode(QProcess::MergedChannels);
-    ip.start("/usr/sbin/ip", arguments);
-    if (!ip.waitForFinished(30000))
-        return {};
-    return {ip.exitStatus() == QProcess::NormalExit ? ip.exitCode() : -1,
-            QString::fromUtf8(ip.readAll())};
-}
-
 QList<ForwardRow> rowsTo(const std::vector<ForwardRow> &rows, std::uint32_t destination)
 {
     QList<ForwardRow> matching;
@@ -93,17 +78,6 @@ QList<ForwardRow> rowsTo(const std::vector<ForwardRow> &rows, std::uint32_t dest
 }
 
 } // namespace
-
-#define IP(...)                                                                                    \
-    do {                                                                                           \
-        const IpResult result = runIp(QStringList{__VA_ARGS__});                                   \
-        QVERIFY2(result.exitCode == 0, qPrintable(result.output));                                 \
-    } while (false)
-
-// The kernel tests change routes, so they run only in the network namespace of their own.
-#define REQUIRE_NAMESPACE()                                                                        \
-    if (!m_namespaced)                                                                             \
-    QSKIP(qPrintable(m_skipReason))
 
 class TestNetlinkRoutingTable : public QObject
 {
@@ -140,12 +114,9 @@ private:
 
 void TestNetlinkRoutingTable::initTestCase()
 {
-    if (::unshare(CLONE_NEWNET) != 0) {
-        m_skipReason = QStringLiteral("needs a network namespace of its own (run as root): %1")
-                           .arg(QString::fromUtf8(std::strerror(errno)));
+    m_namespaced = testsupport::enterPrivateNetworkNamespace(&m_skipReason);
+    if (!m_namespaced)
         return;
-    }
-    m_namespaced = true;
     IP("link", "set", "lo", "up");
     IP("link", "add", "vt0", "type", "veth", "peer", "name", "vt1");
     IP("addr", "add", "10.77.0.1/24", "dev", "vt0");
@@ -164,12 +135,12 @@ void TestNetlinkRoutingTable::cleanup()
     if (!m_namespaced)
         return;
     // Leaves the namespace as initTestCase made it for the next test.
-    runIp({"route", "flush", "192.0.2.0/24"});
-    runIp({"route", "flush", "198.51.100.7/32"});
-    runIp({"route", "flush", "table", "100"});
-    runIp({"route", "flush", "table", "1000"});
-    runIp({"route", "del", "default", "metric", "50"});
-    runIp({"neigh", "del", "10.77.0.9", "dev", "vt0"});
+    testsupport::runIp({"route", "flush", "192.0.2.0/24"});
+    testsupport::runIp({"route", "flush", "198.51.100.7/32"});
+    testsupport::runIp({"route", "flush", "table", "100"});
+    testsupport::runIp({"route", "flush", "table", "1000"});
+    testsupport::runIp({"route", "del", "default", "metric", "50"});
+    testsupport::runIp({"neigh", "del", "10.77.0.9", "dev", "vt0"});
 }
 
 void TestNetlinkRoutingTable::addressValues()
@@ -321,7 +292,7 @@ void TestNetlinkRoutingTable::routeKinds()
         if (row.interfaceIndex == 1)
             row.interfaceIndex = m_vt0;
     }
-    const IpResult added = runIp(QStringList{"route", "add"} + arguments);
+    const testsupport::IpResult added = testsupport::runIp(QStringList{"route", "add"} + arguments);
     QVERIFY2(added.exitCode == 0, qPrintable(added.output));
 
     QCOMPARE(rowsTo(forwardRows(), address("192.0.2.0")), expected);
@@ -371,7 +342,7 @@ void TestNetlinkRoutingTable::createAndDeleteRoute()
 
     QCOMPARE(m_table.createRoute(host), 0u);
 
-    const IpResult shown = runIp({"-4", "route", "show", "198.51.100.7"});
+    const testsupport::IpResult shown = testsupport::runIp({"-4", "route", "show", "198.51.100.7"});
     QCOMPARE(shown.exitCode, 0);
     QCOMPARE(shown.output.simplified(),
              QStringLiteral("198.51.100.7 via 10.77.0.254 dev vt0 proto static metric 10"));
