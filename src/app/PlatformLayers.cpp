@@ -6,6 +6,7 @@
 #include "platform/dialer/PppdDialer.h"
 #include "platform/dialer/SimulatedDialer.h"
 #include "platform/http/QtHttpTransport.h"
+#include "platform/icmp/LinuxIcmpProber.h"
 #include "platform/messagebox/QtMessageBoxes.h"
 #include "platform/processes/ProcFsProcessTable.h"
 #include "platform/routing/NetlinkRoutingTable.h"
@@ -64,7 +65,8 @@ PlatformLayers::PlatformLayers(const Configuration &config)
       m_tray(std::make_unique<platform::QtTrayIcon>()), m_dialer(makeDialer(config)),
       m_processes(std::make_unique<platform::ProcFsProcessTable>()),
       m_serviceControl(std::make_unique<platform::SystemdServiceControl>()),
-      m_routing(std::make_unique<platform::NetlinkRoutingTable>())
+      m_routing(std::make_unique<platform::NetlinkRoutingTable>()),
+      m_icmp(std::make_unique<platform::LinuxIcmpProber>())
 {
     m_settings->setDiagnosticSink(
         [](const std::string &line) { std::fprintf(stderr, "taverin: %s\n", line.c_str()); });
@@ -84,6 +86,7 @@ void PlatformLayers::install(Services &services)
     services.processes = m_processes.get();
     services.serviceControl = m_serviceControl.get();
     services.routing = m_routing.get();
+    services.icmp = m_icmp.get();
 }
 
 } // namespace app

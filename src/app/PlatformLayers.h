@@ -13,6 +13,7 @@ class Dialer;
 class ProcessTable;
 class ServiceControl;
 class RoutingTable;
+class IcmpProber;
 } // namespace platform
 
 namespace app {
@@ -40,6 +41,7 @@ private:
     std::unique_ptr<platform::ProcessTable> m_processes;
     std::unique_ptr<platform::ServiceControl> m_serviceControl;
     std::unique_ptr<platform::RoutingTable> m_routing;
+    std::unique_ptr<platform::IcmpProber> m_icmp;
 };
 
 } // namespace app

@@ -13,6 +13,7 @@ class Dialer;
 class ProcessTable;
 class ServiceControl;
 class RoutingTable;
+class IcmpProber;
 } // namespace platform
 
 namespace app {
@@ -32,6 +33,7 @@ struct Services
     platform::ProcessTable *processes = nullptr;
     platform::ServiceControl *serviceControl = nullptr;
     platform::RoutingTable *routing = nullptr;
+    platform::IcmpProber *icmp = nullptr;
 };
 
 Services &services();

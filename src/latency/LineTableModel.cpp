@@ -133,9 +133,7 @@ QVariant LineTableModel::headerData(int section, Qt::Orientation orientation, in
 
 void LineTableModel::clear()
 {
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
+    setRows({});
 }
 
 void LineTableModel::appendRow(const ps &record)
@@ -143,6 +141,8 @@ void LineTableModel::appendRow(const ps &record)
     const int row = static_cast<int>(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.append(record);
+    m_keys.append(m_nextKey);
+    m_rowOfKey.insert(m_nextKey++, row);
     endInsertRows();
 }
 
@@ -150,7 +150,29 @@ void LineTableModel::setRows(QList<ps> records)
 {
     beginResetModel();
     m_rows = std::move(records);
+    m_keys.clear();
+    for (qsizetype i = 0; i < m_rows.size(); ++i)
+        m_keys.append(m_nextKey++);
+    indexKeys();
     endResetModel();
+}
+
+void LineTableModel::indexKeys()
+{
+    m_rowOfKey.clear();
+    m_rowOfKey.reserve(m_keys.size());
+    for (qsizetype row = 0; row < m_keys.size(); ++row)
+        m_rowOfKey.insert(m_keys.at(row), static_cast<int>(row));
+}
+
+void LineTableModel::recordProbeResult(quint64 key, const QString &delay, bool failed)
+{
+    const int row = rowOfKey(key);
+    if (row < 0)
+        return;
+    if (failed)
+        ++m_rows[row].losttimes;
+    setDelay(row, delay);
 }
 
 const ps &LineTableModel::record(int row) const
@@ -186,13 +208,18 @@ void LineTableModel::sortRows()
 
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     QList<ps> sorted;
+    QList<quint64> sortedKeys;
     sorted.reserve(m_rows.size());
+    sortedKeys.reserve(m_keys.size());
     std::vector<int> newRowOf(order.size());
     for (std::size_t newRow = 0; newRow < order.size(); ++newRow) {
         sorted.append(std::move(m_rows[order[newRow]]));
+        sortedKeys.append(m_keys.at(order[newRow]));
         newRowOf[static_cast<std::size_t>(order[newRow])] = static_cast<int>(newRow);
     }
     m_rows = std::move(sorted);
+    m_keys = std::move(sortedKeys);
+    indexKeys();
 
     // Keeps the selection and the focused row on the same lines.
     const QModelIndexList before = persistentIndexList();

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QList>
 
 #include <optional>
@@ -35,6 +36,14 @@ public:
     const catalogue::ps &record(int row) const;
     void setDelay(int row, const QString &delay);
 
+    // Every row gets a key that stays with it through sorts, so a latency result that
+    // arrives later finds its row, or finds that the row is gone.
+    QList<quint64> rowKeys() const { return m_keys; }
+    // The row's current position; -1 when no row has the key any more.
+    int rowOfKey(quint64 key) const { return m_rowOfKey.value(key, -1); }
+    // Writes a probe's result into the row with the key, if it still exists.
+    void recordProbeResult(quint64 key, const QString &delay, bool failed);
+
     int sortColumn() const { return m_sortColumn; }
     bool sortAscending() const { return m_sortAscending; }
     // Changes the header state only; the rows keep their order until sortRows().
@@ -58,7 +67,12 @@ signals:
     void sortStateChanged(int column, bool ascending);
 
 private:
+    void indexKeys();
+
     QList<catalogue::ps> m_rows;
+    QList<quint64> m_keys;
+    QHash<quint64, int> m_rowOfKey;
+    quint64 m_nextKey = 1;
     int m_sortColumn = DelayColumn;
     bool m_sortAscending = true;
 };

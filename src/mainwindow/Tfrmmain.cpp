@@ -9,8 +9,10 @@
 #include "connection/ConnectionController.h"
 #include "connection/L2tpEnablement.h"
 #include "connection/LinkStatistics.h"
+#include "latency/BatchLatencyTest.h"
 #include "latency/LineTableModel.h"
 #include "latency/LineTableView.h"
+#include "latency/TForm1.h"
 #include "login/BackendRequests.h"
 #include "login/Tfrmlogin.h"
 #include "platform/browser/BrowserPane.h"
@@ -166,9 +168,8 @@ void Tfrmmain::buildControls()
     connect(vt1, &latency::LineTableView::lineChosen, this, &Tfrmmain::chooseLine);
     connect(vt1, &latency::LineTableView::clickedWithoutFocusedRow, this,
             [this] { IPAddrTxt->setCurrentIndex(0); });
-    // No latency test runs yet, so its pool has neither queued tasks nor threads.
     connect(vt1, &latency::LineTableView::headerSorted, this,
-            [this] { lbl_info->setText(vt1->RefreshLineTable(0, 0)); });
+            [this] { m_batch->RefreshLineTable(); });
 }
 
 void Tfrmmain::buildTimers()
@@ -193,6 +194,12 @@ void Tfrmmain::buildTimers()
 void Tfrmmain::buildConnection()
 {
     m_statistics = std::make_unique<connection::LinkStatistics>();
+    m_batch = std::make_unique<latency::BatchLatencyTest>(
+        latency::BatchLatencyTest::Controls{btn_speed, IPAddrTxt, Timer1, lbl_info, m_lines, vt1});
+    connect(btn_speed, &QPushButton::clicked, this, [this] { m_batch->btn_speedClick(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { m_batch->Timer1Timer(); });
+    auto *speedTest = new latency::TForm1(this, AreaTxt2, IPAddrTxt, cesu);
+    connect(cesu, &QPushButton::clicked, speedTest, &latency::TForm1::cesuClick);
     m_l2tp = std::make_unique<connection::L2tpEnablement>(this);
     m_masterRoute = std::make_unique<routes::MasterRoute>(routerlist);
     // The mode selector takes no typing; choosing one of its (never present) items pins
@@ -212,8 +219,7 @@ void Tfrmmain::buildConnection()
                                         m_masterRoute->AddMasterRoute();
                                     },
                                     [this] { m_l2tp->OfferL2tpEnforcement(); },
-                                    [this] { hideToTray(); },
-                                    {}});
+                                    [this] { hideToTray(); }, [this] { m_batch->stopFeeder(); }});
     connection::ConnectionController &controller = *m_connection;
     connect(btn_conn, &QPushButton::clicked, this, [&controller] { controller.btn_connClick(); });
     connect(btn_disconn, &QPushButton::clicked, this,

@@ -26,6 +26,7 @@ class L2tpEnablement;
 class LinkStatistics;
 } // namespace connection
 namespace latency {
+class BatchLatencyTest;
 class LineTableModel;
 class LineTableView;
 } // namespace latency
@@ -129,6 +130,7 @@ private:
 
     std::unique_ptr<catalogue::AreaSelection> m_areas;
     std::unique_ptr<connection::LinkStatistics> m_statistics;
+    std::unique_ptr<latency::BatchLatencyTest> m_batch;
     std::unique_ptr<routes::MasterRoute> m_masterRoute;
     std::unique_ptr<connection::L2tpEnablement> m_l2tp;
     std::unique_ptr<connection::ConnectionController> m_connection;

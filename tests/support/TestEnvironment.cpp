@@ -25,6 +25,7 @@ TestEnvironment::TestEnvironment(const QString &master1, const QString &master2)
     services.processes = &processes;
     services.serviceControl = &serviceControl;
     services.routing = &routing;
+    services.icmp = &icmp;
     app::client() = app::ClientState{};
     app::BatchTestRunning() = false;
 }

@@ -4,6 +4,7 @@
 #include "platform/browser/OfflineBrowserPane.h"
 #include "platform/dialer/SimulatedDialer.h"
 #include "platform/http/QtHttpTransport.h"
+#include "platform/icmp/FakeIcmpProber.h"
 #include "platform/messagebox/ScriptedMessageBoxes.h"
 #include "platform/processes/FakeProcessTable.h"
 #include "platform/routing/FakeRoutingTable.h"
@@ -44,6 +45,7 @@ public:
     platform::FakeProcessTable processes;
     platform::FakeServiceControl serviceControl;
     platform::FakeRoutingTable routing;
+    platform::FakeIcmpProber icmp;
 
 private:
     app::Services m_saved;

@@ -1,0 +1,226 @@
+#include "latency/BatchLatencyTest.h"
+
+#include "app/ClientState.h"
+#include "latency/LineTableModel.h"
+#include "latency/LineTableView.h"
+#include "support/TestEnvironment.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+using latency::BatchLatencyTest;
+using latency::LineTableModel;
+
+namespace {
+
+catalogue::ps line(const QString &name, const QString &host)
+{
+    catalogue::ps record;
+    record.name = name;
+    record.ip = host;
+    record.delay = QStringLiteral("NA");
+    return record;
+}
+
+} // namespace
+
+class TestBatchLatencyTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void delayText_data();
+    void delayText();
+    void probesEveryLineAndShowsNineTenths();
+    void silentHostCountsALostProbePerPass();
+    void pauseDiscardsLateResultsAndSorts();
+    void noChosenLineOnlyTakesFocus();
+    void resultForAGoneRowIsDropped();
+    void closingDuringATestDoesNotWait();
+
+private:
+    QString delayOf(const QString &name) const;
+    int lostOf(const QString &name) const;
+
+    std::unique_ptr<testsupport::TestEnvironment> m_env;
+    std::unique_ptr<QWidget> m_window;
+    QPushButton *m_button = nullptr;
+    QComboBox *m_lines = nullptr;
+    QTimer *m_timer1 = nullptr;
+    QLabel *m_info = nullptr;
+    LineTableModel *m_model = nullptr;
+    latency::LineTableView *m_view = nullptr;
+    std::unique_ptr<BatchLatencyTest> m_test;
+};
+
+void TestBatchLatencyTest::init()
+{
+    m_env = std::make_unique<testsupport::TestEnvironment>("127.0.72.1", "127.0.72.2");
+    m_window = std::make_unique<QWidget>();
+    m_button = new QPushButton(QStringLiteral("批量测速"), m_window.get());
+    m_lines = new QComboBox(m_window.get());
+    m_lines->addItem(QStringLiteral("上海1"));
+    m_timer1 = new QTimer(m_window.get());
+    m_timer1->setInterval(2000);
+    m_info = new QLabel(m_window.get());
+    m_model = new LineTableModel(m_window.get());
+    m_view = new latency::LineTableView(m_model, m_window.get());
+    m_model->setRows({line("fast", "10.0.0.1"), line("slow", "10.0.0.2"),
+                      line("silent", "10.0.0.3"), line("second", "10.0.0.4")});
+    m_env->icmp.setReply("10.0.0.1", 10ms);
+    m_env->icmp.setReply("10.0.0.2", 45ms);
+    m_env->icmp.setTimeout("10.0.0.3");
+    m_env->icmp.setReply("10.0.0.4", 1000ms);
+    m_test = std::make_unique<BatchLatencyTest>(
+        BatchLatencyTest::Controls{m_button, m_lines, m_timer1, m_info, m_model, m_view});
+    m_test->setPacing(1ms);
+}
+
+void TestBatchLatencyTest::cleanup()
+{
+    app::BatchTestRunning() = false;
+    m_test.reset();
+    m_window.reset();
+    m_env.reset();
+}
+
+QString TestBatchLatencyTest::delayOf(const QString &name) const
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->record(row).name == name)
+            return m_model->record(row).delay;
+    }
+    return QStringLiteral("<no row>");
+}
+
+int TestBatchLatencyTest::lostOf(const QString &name) const
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->record(row).name == name)
+            return m_model->record(row).losttimes;
+    }
+    return -1;
+}
+
+void TestBatchLatencyTest::delayText_data()
+{
+    QTest::addColumn<platform::EchoResult::Outcome>("outcome");
+    QTest::addColumn<qint64>("microseconds");
+    QTest::addColumn<QString>("text");
+
+    using Outcome = platform::EchoResult::Outcome;
+    QTest::newRow("0 ms") << Outcome::Reply << qint64(0) << "0";
+    QTest::newRow("1 ms") << Outcome::Reply << qint64(1999) << "0";
+    QTest::newRow("10 ms") << Outcome::Reply << qint64(10500) << "9";
+    QTest::newRow("45 ms") << Outcome::Reply << qint64(45000) << "40";
+    QTest::newRow("1000 ms") << Outcome::Reply << qint64(1000000) << "900";
+    QTest::newRow("timeout") << Outcome::Timeout << qint64(4000000) << "禁ping";
+    QTest::newRow("unresolvable") << Outcome::Unresolvable << qint64(0) << "禁ping";
+}
+
+void TestBatchLatencyTest::delayText()
+{
+    QFETCH(platform::EchoResult::Outcome, outcome);
+    QFETCH(qint64, microseconds);
+    QFETCH(QString, text);
+    platform::EchoResult result;
+    result.outcome = outcome;
+    result.elapsed = std::chrono::microseconds(microseconds);
+    QCOMPARE(latency::DelayText(result), text);
+}
+
+void TestBatchLatencyTest::probesEveryLineAndShowsNineTenths()
+{
+    m_model->setSortState(LineTableModel::NameColumn, false);
+
+    m_test->btn_speedClick();
+
+    QCOMPARE(m_button->text(), QString("暂停测速"));
+    QVERIFY(app::BatchTestRunning());
+    QVERIFY(m_timer1->isActive());
+    QCOMPARE(m_model->sortColumn(), int(LineTableModel::DelayColumn));
+    QVERIFY(m_model->sortAscending());
+    QTRY_COMPARE_WITH_TIMEOUT(delayOf("second"), QString("900"), 10000);
+    QCOMPARE(delayOf("fast"), QString("9"));
+    QCOMPARE(delayOf("slow"), QString("40"));
+    QTRY_COMPARE_WITH_TIMEOUT(delayOf("silent"), QString("禁ping"), 10000);
+    // A pass end sorts: measured lines first, fastest first, the silent one last.
+    QTRY_COMPARE_WITH_TIMEOUT(m_model->record(0).name, QString("fast"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_model->record(3).name, QString("silent"), 10000);
+}
+
+void TestBatchLatencyTest::silentHostCountsALostProbePerPass()
+{
+    m_test->setPacing(20ms);
+
+    m_test->btn_speedClick();
+
+    QTRY_VERIFY_WITH_TIMEOUT(lostOf("silent") >= 3, 10000);
+    QCOMPARE(lostOf("fast"), 0);
+}
+
+void TestBatchLatencyTest::pauseDiscardsLateResultsAndSorts()
+{
+    m_env->icmp.setReply("10.0.0.1", 300ms);
+    m_env->icmp.setReply("10.0.0.2", 300ms);
+    m_env->icmp.setReply("10.0.0.4", 300ms);
+    m_test->btn_speedClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->icmp.calls().size() >= 4, 5000);
+
+    m_test->btn_speedClick();
+
+    QCOMPARE(m_button->text(), QString("批量测速"));
+    QVERIFY(!app::BatchTestRunning());
+    QVERIFY(!m_timer1->isActive());
+    QTest::qWait(600); // the replies come in meanwhile and must change nothing
+    for (const char *name : {"fast", "slow", "second"})
+        QCOMPARE(delayOf(name), QString("NA"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_info->text(), QString("PNA/PNA"), 5000);
+}
+
+void TestBatchLatencyTest::noChosenLineOnlyTakesFocus()
+{
+    m_window->show();
+    m_lines->setCurrentIndex(-1);
+
+    m_test->btn_speedClick();
+
+    QCOMPARE(m_button->text(), QString("批量测速"));
+    QVERIFY(!app::BatchTestRunning());
+    QCOMPARE(m_window->focusWidget(), m_lines);
+    QTest::qWait(50);
+    QVERIFY(m_env->icmp.calls().empty());
+}
+
+void TestBatchLatencyTest::resultForAGoneRowIsDropped()
+{
+    const quint64 gone = m_model->rowKeys().front();
+    m_model->setRows({line("new", "10.0.0.9")});
+
+    m_model->recordProbeResult(gone, QStringLiteral("5"), false);
+
+    QCOMPARE(delayOf("new"), QString("NA"));
+    QCOMPARE(m_model->rowOfKey(gone), -1);
+}
+
+void TestBatchLatencyTest::closingDuringATestDoesNotWait()
+{
+    m_env->icmp.setTimeout("10.0.0.3", 10s);
+    m_test->btn_speedClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->icmp.calls().size() >= 3, 5000);
+
+    app::BatchTestRunning() = false;
+    m_test.reset();
+
+    QVERIFY(m_env->icmp.waiting() > 0); // the silent probe is still out, nobody waited for it
+}
+
+QTEST_MAIN(TestBatchLatencyTest)
+#include "tst_batchlatencytest.moc"
