@@ -57,9 +57,7 @@ BackendExchange TForm4::exchange() const
             {{QStringLiteral("ok"), QStringLiteral("修改成功")},
              {QStringLiteral("1"), QStringLiteral("用户名或密码不对，请核对后再试")}},
             QStringLiteral("修改失败，请稍后再试"),
-            // The password change has never had a network text of its own: it reports a
-            // failed request with the recharge dialog's words.
-            QStringLiteral("可能是网络连接问题导致充值失败，请稍后再试")};
+            QStringLiteral("可能是网络连接问题导致修改失败，请稍后再试")};
 }
 
 } // namespace account

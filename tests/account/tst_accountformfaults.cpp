@@ -20,7 +20,6 @@ namespace {
 
 const QString Master1 = QStringLiteral("127.0.73.11");
 const QString Master2 = QStringLiteral("127.0.73.12");
-const QString RechargeNetworkFailure = QStringLiteral("可能是网络连接问题导致充值失败，请稍后再试");
 
 struct Dialog
 {
@@ -52,9 +51,8 @@ const QList<Dialog> &dialogs()
           {"Upassword", "secret1"},
           {"mycardid", "100000000000000001"},
           {"mycardpass", "abcdefghijkl"}},
-         RechargeNetworkFailure,
+         "可能是网络连接问题导致充值失败，请稍后再试",
          "充值失败，请稍后再试"},
-        // The password change reports a failed request with the recharge dialog's text.
         {"password change",
          [] { return std::make_unique<account::TForm4>(); },
          "mypass_save7193.php",
@@ -62,7 +60,7 @@ const QList<Dialog> &dialogs()
           {"Upassword", "secret1"},
           {"Upassword1", "newpass1"},
           {"Upassword2", "newpass1"}},
-         RechargeNetworkFailure,
+         "可能是网络连接问题导致修改失败，请稍后再试",
          "修改失败，请稍后再试"},
     };
     return all;

@@ -104,8 +104,7 @@ const FormTraits &traits(Form form)
            {"Upassword1", "newpass1"},
            {"Upassword2", "newpass1"}},
           "修改失败，请稍后再试",
-          // The recharge dialog's text: the password change has none of its own.
-          "可能是网络连接问题导致充值失败，请稍后再试"}},
+          "可能是网络连接问题导致修改失败，请稍后再试"}},
     };
     return *all.find(form);
 }
