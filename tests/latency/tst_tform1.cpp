@@ -4,7 +4,10 @@
 #include "app/Services.h"
 #include "catalogue/ServerListDocument.h"
 #include "platform/icmp/FakeIcmpProber.h"
+#include "platform/icmp/LinuxIcmpProber.h"
+#include "support/NetworkNamespace.h"
 #include "support/TestEnvironment.h"
+#include "support/TunEchoResponder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -32,6 +35,10 @@ const QString Catalogue = QStringLiteral("[华东]\nA=127.0.5.1,98%,1\nB=127.0.5
 const std::string HostA = "127.0.5.1";
 const std::string HostB = "127.0.5.2";
 const std::string HostShanghai = "127.0.5.3";
+// Lines whose hosts sit behind the echo responder in the test's own network namespace.
+const std::string EchoDevice = "echo0";
+const QString EchoCatalogue = QStringLiteral("[华东]\nE=10.77.0.1,99%,1\n");
+const std::string EchoHost = "10.77.0.1";
 
 enum class Script { Reply, Timeout, Unresolvable, Failure };
 
@@ -50,11 +57,18 @@ std::vector<std::string> repeated(const std::string &host, int count)
 
 } // namespace
 
+// Skips a test that needs hosts behind the echo responder where it could not start.
+#define REQUIRE_ECHO_HOSTS()                                                                       \
+    REQUIRE_NAMESPACE();                                                                           \
+    if (!m_responder->ok())                                                                        \
+    QSKIP(m_responder->error().c_str())
+
 class TestTForm1 : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -68,6 +82,8 @@ private slots:
     void retestDuringSeries_data();
     void retestDuringSeries();
     void eventsRunWhileEchoesWait();
+    void seriesAgainstEchoHost_data();
+    void seriesAgainstEchoHost();
 
 private:
     void chooseLine(const QString &text);
@@ -82,7 +98,25 @@ private:
     QComboBox *m_IPAddrTxt = nullptr;
     QPushButton *m_cesu = nullptr;
     latency::TForm1 *m_form = nullptr;
+
+    bool m_namespaced = false;
+    QString m_skipReason;
+    std::unique_ptr<testsupport::TunEchoResponder> m_responder;
 };
+
+void TestTForm1::initTestCase()
+{
+    m_namespaced = testsupport::enterPrivateNetworkNamespace(&m_skipReason);
+    if (!m_namespaced)
+        return;
+    IP("link", "set", "lo", "up");
+    m_responder = std::make_unique<testsupport::TunEchoResponder>(EchoDevice);
+    if (m_responder->ok()) {
+        const std::string failed =
+            testsupport::routeIntoDevice(EchoDevice, "10.77.1.1", "10.77.0.0", 24);
+        QVERIFY2(failed.empty(), failed.c_str());
+    }
+}
 
 void TestTForm1::init()
 {
@@ -368,6 +402,52 @@ void TestTForm1::eventsRunWhileEchoesWait()
     QVERIFY(cesuLocked);
     QVERIFY(m_cesu->isEnabled());
     QCOMPARE(listed().size(), 7);
+}
+
+void TestTForm1::seriesAgainstEchoHost_data()
+{
+    // -1: the host never answers. A reply's time counts whole milliseconds from the
+    // request leaving to the reply coming in, a little more than the delay: each line may
+    // show the delay or one millisecond more.
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("shownOneMillisecondLate");
+
+    QTest::newRow("at once") << 0 << "E:  time<10 ms"
+                             << "E:  time=1 ms";
+    QTest::newRow("after 20 ms") << 20 << "E:  time=20 ms"
+                                 << "E:  time=21 ms";
+    QTest::newRow("never") << -1 << TimedOut << TimedOut;
+}
+
+void TestTForm1::seriesAgainstEchoHost()
+{
+    REQUIRE_ECHO_HOSTS();
+    QFETCH(int, delayMs);
+    QFETCH(QString, shown);
+    QFETCH(QString, shownOneMillisecondLate);
+
+    if (delayMs < 0)
+        m_responder->setSilent(EchoHost);
+    else
+        m_responder->setDelay(EchoHost, std::chrono::milliseconds(delayMs));
+    platform::LinuxIcmpProber prober;
+    QVERIFY2(prober.available(), prober.unavailableReason().c_str());
+    app::services().icmp = &prober;
+    app::client().ServerList = std::make_shared<const catalogue::ServerListDocument>(
+        catalogue::ServerListDocument::parse(EchoCatalogue));
+    chooseLine(QStringLiteral("E"));
+    const std::uint64_t seenBefore = m_responder->requestsSeen();
+
+    m_form->cesuClick();
+
+    const QStringList lines = listed();
+    QCOMPARE(lines.size(), latency::TForm1::RequestsPerSeries);
+    for (const QString &line : lines)
+        QVERIFY2(line == shown || line == shownOneMillisecondLate, qPrintable(lines.join('|')));
+    QCOMPARE(m_responder->requestsSeen() - seenBefore,
+             std::uint64_t(latency::TForm1::RequestsPerSeries));
+    QVERIFY(m_cesu->isEnabled());
 }
 
 QTEST_MAIN(TestTForm1)
