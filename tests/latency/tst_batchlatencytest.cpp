@@ -14,6 +14,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 using namespace std::chrono_literals;
 using latency::BatchLatencyTest;
 using latency::LineTableModel;
@@ -278,8 +281,9 @@ void TestBatchLatencyTest::closingDuringATestDoesNotWait()
 void TestBatchLatencyTest::echoShownAsNineTenths_data()
 {
     // The elapsed time counts whole milliseconds from the request leaving to the reply
-    // coming in, which the responder makes a little more than the delay: each result may
-    // show the text of the delay or of one millisecond more, never anything else.
+    // coming in, and never less than the delay. Other work on the machine may hold any
+    // single echo up by milliseconds, so the fastest of several results must show the
+    // delay's text or that of one millisecond more.
     QTest::addColumn<int>("delayMs");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("shownOneMillisecondLate");
@@ -311,9 +315,16 @@ void TestBatchLatencyTest::echoShownAsNineTenths()
 
     m_test->btn_speedClick();
 
-    QTRY_VERIFY_WITH_TIMEOUT(texts.size() >= 3, 20000);
-    for (const QString &text : std::as_const(texts))
-        QVERIFY2(text == shown || text == shownOneMillisecondLate, qPrintable(texts.join(' ')));
+    QTRY_VERIFY_WITH_TIMEOUT(texts.size() >= 5, 20000);
+    int fastest = std::numeric_limits<int>::max();
+    for (const QString &text : std::as_const(texts)) {
+        bool number = false;
+        const int shownMs = text.toInt(&number);
+        QVERIFY2(number && shownMs >= shown.toInt(), qPrintable(texts.join(' ')));
+        fastest = std::min(fastest, shownMs);
+    }
+    const QString best = QString::number(fastest);
+    QVERIFY2(best == shown || best == shownOneMillisecondLate, qPrintable(texts.join(' ')));
     QCOMPARE(lostOf("echo"), 0);
 }
 
@@ -339,7 +350,6 @@ void TestBatchLatencyTest::silentEchoHostLosesAProbePerPass()
     QVERIFY2(std::uint64_t(lostOf("silent")) <= unanswered,
              qPrintable(QString("%1 lost, %2 unanswered").arg(lostOf("silent")).arg(unanswered)));
     QCOMPARE(lostOf("echo"), 0);
-    QVERIFY(delayOf("echo") == "4" || delayOf("echo") == "5");
     // Sorted at a pass end: the measured line before the silent one.
     QTRY_COMPARE_WITH_TIMEOUT(m_model->record(0).name, QString("echo"), 5000);
 }

@@ -13,10 +13,13 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -53,6 +56,16 @@ QStringList repeated(const QString &text, int count)
 std::vector<std::string> repeated(const std::string &host, int count)
 {
     return std::vector<std::string>(static_cast<std::size_t>(count), host);
+}
+
+// The time a reply line shows, -1 for any other line.
+int replyMilliseconds(const QString &line)
+{
+    static const QRegularExpression reply(QStringLiteral("^.*:  time(<1|=)(\\d+) ms$"));
+    const QRegularExpressionMatch match = reply.match(line);
+    if (!match.hasMatch())
+        return -1;
+    return match.captured(1) == QStringLiteral("<1") ? 0 : match.captured(2).toInt();
 }
 
 } // namespace
@@ -406,12 +419,13 @@ void TestTForm1::eventsRunWhileEchoesWait()
 
 void TestTForm1::seriesAgainstEchoHost_data()
 {
-    // -1: the host never answers. A reply's time counts whole milliseconds from the
-    // request leaving to the reply coming in, a little more than the delay: each line may
-    // show the delay or one millisecond more.
+    // -1: the host never answers. A reply's time counts whole milliseconds from the request
+    // leaving to the reply coming in, and never less than the delay. Other work on the
+    // machine may hold any single echo up by milliseconds, so the fastest line of the series
+    // must show the delay or one millisecond more.
     QTest::addColumn<int>("delayMs");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("shownOneMillisecondLate");
+    QTest::addColumn<QString>("fastest");
+    QTest::addColumn<QString>("fastestOneMillisecondLate");
 
     QTest::newRow("at once") << 0 << "E:  time<10 ms"
                              << "E:  time=1 ms";
@@ -424,8 +438,8 @@ void TestTForm1::seriesAgainstEchoHost()
 {
     REQUIRE_ECHO_HOSTS();
     QFETCH(int, delayMs);
-    QFETCH(QString, shown);
-    QFETCH(QString, shownOneMillisecondLate);
+    QFETCH(QString, fastest);
+    QFETCH(QString, fastestOneMillisecondLate);
 
     if (delayMs < 0)
         m_responder->setSilent(EchoHost);
@@ -443,11 +457,21 @@ void TestTForm1::seriesAgainstEchoHost()
 
     const QStringList lines = listed();
     QCOMPARE(lines.size(), latency::TForm1::RequestsPerSeries);
-    for (const QString &line : lines)
-        QVERIFY2(line == shown || line == shownOneMillisecondLate, qPrintable(lines.join('|')));
     QCOMPARE(m_responder->requestsSeen() - seenBefore,
              std::uint64_t(latency::TForm1::RequestsPerSeries));
     QVERIFY(m_cesu->isEnabled());
+    if (delayMs < 0) {
+        QCOMPARE(lines, repeated(TimedOut, latency::TForm1::RequestsPerSeries));
+        return;
+    }
+    int fastestMs = std::numeric_limits<int>::max();
+    for (const QString &line : lines) {
+        const int shownMs = replyMilliseconds(line);
+        QVERIFY2(shownMs >= delayMs, qPrintable(lines.join('|')));
+        fastestMs = std::min(fastestMs, shownMs);
+    }
+    const QString best = latency::SpeedTestReplyLine(QStringLiteral("E"), fastestMs * 1ms);
+    QVERIFY2(best == fastest || best == fastestOneMillisecondLate, qPrintable(lines.join('|')));
 }
 
 QTEST_MAIN(TestTForm1)
