@@ -4,9 +4,8 @@
 #include "latency/LineTableModel.h"
 #include "latency/LineTableView.h"
 #include "platform/icmp/LinuxIcmpProber.h"
-#include "support/NetworkNamespace.h"
+#include "support/EchoHosts.h"
 #include "support/TestEnvironment.h"
-#include "support/TunEchoResponder.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -38,12 +37,6 @@ catalogue::ps line(const QString &name, const QString &host)
 }
 
 } // namespace
-
-// Skips a test that needs hosts behind the echo responder where it could not start.
-#define REQUIRE_ECHO_HOSTS()                                                                       \
-    REQUIRE_NAMESPACE();                                                                           \
-    if (!m_responder->ok())                                                                        \
-    QSKIP(m_responder->error().c_str())
 
 class TestBatchLatencyTest : public QObject
 {
@@ -288,16 +281,14 @@ void TestBatchLatencyTest::echoShownAsNineTenths_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("shownOneMillisecondLate");
 
-    QTest::newRow("0 ms") << 0 << "0"
-                          << "0";
-    QTest::newRow("1 ms") << 1 << "0"
-                          << "1";
-    QTest::newRow("10 ms") << 10 << "9"
-                           << "9";
-    QTest::newRow("45 ms") << 45 << "40"
-                           << "41";
-    QTest::newRow("1000 ms") << 1000 << "900"
-                             << "900";
+    const auto row = [](const char *name, int delayMs, const char *shown, const char *late) {
+        QTest::newRow(name) << delayMs << QString(shown) << QString(late);
+    };
+    row("0 ms", 0, "0", "0");
+    row("1 ms", 1, "0", "1");
+    row("10 ms", 10, "9", "9");
+    row("45 ms", 45, "40", "41");
+    row("1000 ms", 1000, "900", "900");
 }
 
 void TestBatchLatencyTest::echoShownAsNineTenths()

@@ -5,9 +5,8 @@
 #include "catalogue/ServerListDocument.h"
 #include "platform/icmp/FakeIcmpProber.h"
 #include "platform/icmp/LinuxIcmpProber.h"
-#include "support/NetworkNamespace.h"
+#include "support/EchoHosts.h"
 #include "support/TestEnvironment.h"
-#include "support/TunEchoResponder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -69,12 +68,6 @@ int replyMilliseconds(const QString &line)
 }
 
 } // namespace
-
-// Skips a test that needs hosts behind the echo responder where it could not start.
-#define REQUIRE_ECHO_HOSTS()                                                                       \
-    REQUIRE_NAMESPACE();                                                                           \
-    if (!m_responder->ok())                                                                        \
-    QSKIP(m_responder->error().c_str())
 
 class TestTForm1 : public QObject
 {
@@ -427,10 +420,10 @@ void TestTForm1::seriesAgainstEchoHost_data()
     QTest::addColumn<QString>("fastest");
     QTest::addColumn<QString>("fastestOneMillisecondLate");
 
-    QTest::newRow("at once") << 0 << "E:  time<10 ms"
-                             << "E:  time=1 ms";
-    QTest::newRow("after 20 ms") << 20 << "E:  time=20 ms"
-                                 << "E:  time=21 ms";
+    QTest::newRow("at once") << 0 << QStringLiteral("E:  time<10 ms")
+                             << QStringLiteral("E:  time=1 ms");
+    QTest::newRow("after 20 ms") << 20 << QStringLiteral("E:  time=20 ms")
+                                 << QStringLiteral("E:  time=21 ms");
     QTest::newRow("never") << -1 << TimedOut << TimedOut;
 }
 
