@@ -23,7 +23,6 @@ using latency::LineTableModel;
 namespace {
 
 // Hosts behind the echo responder in the test's own network namespace.
-const std::string EchoDevice = "echo0";
 const std::string EchoHost = "10.77.0.1";
 const std::string SilentHost = "10.77.0.2";
 
@@ -87,13 +86,9 @@ void TestBatchLatencyTest::initTestCase()
     m_namespaced = testsupport::enterPrivateNetworkNamespace(&m_skipReason);
     if (!m_namespaced)
         return;
-    IP("link", "set", "lo", "up");
-    m_responder = std::make_unique<testsupport::TunEchoResponder>(EchoDevice);
-    if (m_responder->ok()) {
-        const std::string failed =
-            testsupport::routeIntoDevice(EchoDevice, "10.77.1.1", "10.77.0.0", 24);
-        QVERIFY2(failed.empty(), failed.c_str());
-    }
+    std::string whyNot;
+    m_responder = testsupport::startEchoHosts(&whyNot);
+    QVERIFY2(m_responder, whyNot.c_str());
 }
 
 void TestBatchLatencyTest::init()

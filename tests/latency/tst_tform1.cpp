@@ -38,7 +38,6 @@ const std::string HostA = "127.0.5.1";
 const std::string HostB = "127.0.5.2";
 const std::string HostShanghai = "127.0.5.3";
 // Lines whose hosts sit behind the echo responder in the test's own network namespace.
-const std::string EchoDevice = "echo0";
 const QString EchoCatalogue = QStringLiteral("[华东]\nE=10.77.0.1,99%,1\n");
 const std::string EchoHost = "10.77.0.1";
 
@@ -115,13 +114,9 @@ void TestTForm1::initTestCase()
     m_namespaced = testsupport::enterPrivateNetworkNamespace(&m_skipReason);
     if (!m_namespaced)
         return;
-    IP("link", "set", "lo", "up");
-    m_responder = std::make_unique<testsupport::TunEchoResponder>(EchoDevice);
-    if (m_responder->ok()) {
-        const std::string failed =
-            testsupport::routeIntoDevice(EchoDevice, "10.77.1.1", "10.77.0.0", 24);
-        QVERIFY2(failed.empty(), failed.c_str());
-    }
+    std::string whyNot;
+    m_responder = testsupport::startEchoHosts(&whyNot);
+    QVERIFY2(m_responder, whyNot.c_str());
 }
 
 void TestTForm1::init()
