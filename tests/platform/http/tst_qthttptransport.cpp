@@ -133,7 +133,7 @@ void TestQtHttpTransport::parseHttpReply_data()
         << 200 << QByteArray();
     QTest::newRow("no header end")
         << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2") << false << 0 << QByteArray();
-    QTest::newRow("not HTTP") << QByteArray("\x00\xff garbage\r\n\r\nok", 18) << false << 0
+    QTest::newRow("not HTTP") << QByteArrayLiteral("\x00\xff garbage\r\n\r\nok") << false << 0
                               << QByteArray();
 }
 
