@@ -295,6 +295,8 @@ struct Sample
     std::optional<int> busyWorkers;
     CountingProber::Counts probes;
     int cycles = 0;
+    int heartbeats = 0;
+    int validityChecks = 0;
 };
 
 // ----------------------------------------------------------------------------------------
@@ -339,7 +341,7 @@ public:
         app::services().config.dialer = QStringLiteral("sim");
         // A default route to copy, so that every connect pins the master node's route.
         platform::ForwardRow defaultRoute;
-        defaultRoute.nextHop = 0x0100000a;
+        defaultRoute.nextHop = 0x0100000a; // 10.0.0.1 in network byte order
         defaultRoute.interfaceIndex = 1;
         defaultRoute.type = 4;
         m_env.routing.setForwardRows({defaultRoute});
@@ -450,7 +452,20 @@ public:
         QTest::qWait(100);
     }
 
-    void forgetBackendRequests() { m_backend->clearRequests(); }
+    // Heartbeats and validity checks the back end answered since the last call. The stand-in
+    // back end keeps every request for tests to read; here that would be growth of the
+    // harness, not of the client, so they are forgotten once counted.
+    std::pair<int, int> takeReports()
+    {
+        int heartbeats = 0;
+        int validityChecks = 0;
+        for (const devbackend::LoggedRequest &request : m_backend->requests()) {
+            heartbeats += request.path.endsWith(u"/statuscheck7193.php");
+            validityChecks += request.path.endsWith(u"/usercheck7193.php");
+        }
+        m_backend->clearRequests();
+        return {heartbeats, validityChecks};
+    }
     bool closedCleanly() const { return m_exitCodes == QList<int>{0}; }
 
 private:
@@ -613,18 +628,20 @@ private:
         std::tie(sample.queued, sample.busyWorkers) = m_client.poolDiagnostics();
         sample.probes = m_prober.counts();
         sample.cycles = m_cyclesDone + m_cyclesAstray;
+        const auto [heartbeats, validityChecks] = m_client.takeReports();
+        m_heartbeats += heartbeats;
+        m_validityChecks += validityChecks;
+        sample.heartbeats = m_heartbeats;
+        sample.validityChecks = m_validityChecks;
         m_samples.push_back(sample);
         printRow(sample);
-        // The stand-in back end keeps every request for tests to read; here that would be
-        // growth of the harness, not of the client.
-        m_client.forgetBackendRequests();
     }
 
     static void printHeader()
     {
-        std::printf("%-9s %7s %8s %9s %7s %4s %6s %5s %8s %8s %8s %8s %7s %6s\n", "sample",
+        std::printf("%-9s %7s %8s %9s %7s %4s %6s %5s %8s %8s %8s %8s %7s %6s %6s %6s\n", "sample",
                     "elapsed", "RSS MiB", "heap MiB", "threads", "fds", "queued", "busy", "probes",
-                    "replies", "timeouts", "failed", "waiting", "cycles");
+                    "replies", "timeouts", "failed", "waiting", "cycles", "beats", "checks");
     }
 
     static QString optionalText(const std::optional<int> &value)
@@ -635,14 +652,14 @@ private:
     static void printRow(const Sample &sample)
     {
         const long long seconds = std::llround(sample.seconds);
-        std::printf("%-9s %4lld:%02lld %8.1f %9.2f %7lld %4d %6s %5s %8lld %8lld %8lld %8lld "
-                    "%7lld %6d\n",
-                    qPrintable(sample.label), seconds / 60, seconds % 60, sample.rssMiB,
-                    sample.heapMiB, sample.threads, sample.descriptors,
-                    qPrintable(optionalText(sample.queued)),
-                    qPrintable(optionalText(sample.busyWorkers)), sample.probes.finished(),
-                    sample.probes.replies, sample.probes.timeouts, sample.probes.failures,
-                    sample.probes.waiting(), sample.cycles);
+        std::printf(
+            "%-9s %4lld:%02lld %8.1f %9.2f %7lld %4d %6s %5s %8lld %8lld %8lld %8lld "
+            "%7lld %6d %6d %6d\n",
+            qPrintable(sample.label), seconds / 60, seconds % 60, sample.rssMiB, sample.heapMiB,
+            sample.threads, sample.descriptors, qPrintable(optionalText(sample.queued)),
+            qPrintable(optionalText(sample.busyWorkers)), sample.probes.finished(),
+            sample.probes.replies, sample.probes.timeouts, sample.probes.failures,
+            sample.probes.waiting(), sample.cycles, sample.heartbeats, sample.validityChecks);
         std::fflush(stdout);
     }
 
@@ -692,6 +709,7 @@ private:
         const bool cyclesOk = m_cyclesDone == m_plan.cycles && m_cyclesAstray == 0;
         const bool probedOk = end.probes.replies > 0 && end.probes.timeouts > 0;
         const bool closedOk = m_client.closedCleanly();
+        const bool reportedOk = end.heartbeats > 0 && end.validityChecks > 0;
 
         const auto verdict = [](bool ok) { return ok ? "ok  " : "FAIL"; };
         std::printf("\nExpected: the feeder queues one probe every 50 ms and each pool task only\n"
@@ -724,8 +742,10 @@ private:
                     double(end.probes.finished()) / end.seconds);
         std::printf("%s connect cycles: %d of %d as scripted\n", verdict(cyclesOk), m_cyclesDone,
                     m_plan.cycles);
+        std::printf("%s reports while connected: %d heartbeats, %d validity checks\n",
+                    verdict(reportedOk), end.heartbeats, end.validityChecks);
         const bool passed = closedOk && heapOk && rssOk && queueOk && waitingOk && descriptorsOk &&
-                            threadsOk && probedOk && cyclesOk;
+                            threadsOk && probedOk && cyclesOk && reportedOk;
         std::printf("\nVerdict: %s\n", passed ? "PASS" : "FAIL");
         return passed;
     }
@@ -760,6 +780,8 @@ private:
     std::map<std::string, int> m_settledThreads;
     int m_cyclesDone = 0;
     int m_cyclesAstray = 0;
+    int m_heartbeats = 0;
+    int m_validityChecks = 0;
 };
 
 // Qt's warnings, each shown once: the off-screen platform answers every return of the
