@@ -351,6 +351,9 @@ public:
     {
         app::BatchTestRunning() = false;
         m_window.reset();
+        // The window hands some of its objects to the event loop for deletion; no loop runs
+        // after this, and the leak checker of the sanitizer build would report them.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     bool logIn()
@@ -517,6 +520,163 @@ struct SoakPlan
     Clock::duration duration() const { return std::chrono::minutes(minutes); }
 };
 
+// What a run leaves for its verdict.
+struct RunRecord
+{
+    std::vector<Sample> samples;
+    std::map<int, std::string> startDescriptors;
+    std::map<int, std::string> settledDescriptors;
+    std::map<std::string, int> startThreads;
+    std::map<std::string, int> settledThreads;
+    int cyclesDone = 0;
+    int cyclesAstray = 0;
+    bool closedCleanly = false;
+};
+
+// The table of samples and the verdict against the growth the batch test allows.
+class SoakReport
+{
+public:
+    SoakReport(const SoakPlan &plan, const RunRecord &record) : m_plan(plan), m_record(record) {}
+
+    static void printHeader()
+    {
+        std::printf("%-9s %7s %8s %9s %7s %4s %6s %5s %8s %8s %8s %8s %7s %6s %6s %6s\n", "sample",
+                    "elapsed", "RSS MiB", "heap MiB", "threads", "fds", "queued", "busy", "probes",
+                    "replies", "timeouts", "failed", "waiting", "cycles", "beats", "checks");
+    }
+
+    static void printRow(const Sample &sample)
+    {
+        const long long seconds = std::llround(sample.seconds);
+        std::printf(
+            "%-9s %4lld:%02lld %8.1f %9.2f %7lld %4d %6s %5s %8lld %8lld %8lld %8lld "
+            "%7lld %6d %6d %6d\n",
+            qPrintable(sample.label), seconds / 60, seconds % 60, sample.rssMiB, sample.heapMiB,
+            sample.threads, sample.descriptors, qPrintable(optionalText(sample.queued)),
+            qPrintable(optionalText(sample.busyWorkers)), sample.probes.finished(),
+            sample.probes.replies, sample.probes.timeouts, sample.probes.failures,
+            sample.probes.waiting(), sample.cycles, sample.heartbeats, sample.validityChecks);
+        std::fflush(stdout);
+    }
+
+    // The table and the verdict; true when the run passed.
+    bool print() const
+    {
+        std::printf("\nSoak run: %d min, %d lines, %d connect cycles\n\n", m_plan.minutes,
+                    LineCount, m_plan.cycles);
+        printHeader();
+        for (const Sample &sample : m_record.samples)
+            printRow(sample);
+
+        const Sample &start = sampleNamed(QStringLiteral("start"));
+        const Sample &from = baseline();
+        const Sample &end = sampleNamed(QStringLiteral("end"));
+        const Sample &settled = sampleNamed(QStringLiteral("settled"));
+        int mostQueued = 0;
+        long long mostWaiting = 0;
+        for (const Sample &sample : m_record.samples) {
+            mostQueued = std::max(mostQueued, sample.queued.value_or(0));
+            mostWaiting = std::max(mostWaiting, sample.probes.waiting());
+        }
+        const double heapGrowth = end.heapMiB - from.heapMiB;
+        const double rssGrowth = end.rssMiB - from.rssMiB;
+        const bool heapOk = heapGrowth <= HeapAllowanceMiB;
+        const bool rssOk = rssGrowth <= RssAllowanceMiB;
+        const bool queueOk = mostQueued <= PoolMaxThreads;
+        const bool waitingOk = mostWaiting <= MostProbesWaiting;
+        const bool descriptorsOk =
+            m_record.settledDescriptors.size() == m_record.startDescriptors.size();
+        const bool threadsOk = m_record.settledThreads == m_record.startThreads;
+        const bool cyclesOk = m_record.cyclesDone == m_plan.cycles && m_record.cyclesAstray == 0;
+        const bool probedOk = end.probes.replies > 0 && end.probes.timeouts > 0;
+        const bool closedOk = m_record.closedCleanly;
+        const bool reportedOk = end.heartbeats > 0 && end.validityChecks > 0;
+
+        const auto verdict = [](bool ok) { return ok ? "ok  " : "FAIL"; };
+        std::printf("\nExpected: the feeder queues one probe every 50 ms and each pool task only\n"
+                    "sends its echo and returns, while the ICMP layer waits for the replies on\n"
+                    "its own thread. So the queue cannot build up as it would with workers\n"
+                    "blocked on replies: at most a task per worker (%d) sits queued, at most\n"
+                    "%lld probes wait for a reply (20/s for 4 s), and memory stays flat.\n\n",
+                    PoolMaxThreads, MostProbesWaiting);
+        std::printf("%s crash: none, the run reached its end and the window closed %s\n",
+                    verdict(closedOk), closedOk ? "cleanly" : "WITHOUT ending the process");
+        std::printf("%s heap in use %.2f MiB at %s, %.2f MiB at the end: %+.2f MiB "
+                    "(allowed %.1f)\n",
+                    verdict(heapOk), from.heapMiB, qPrintable(from.label), end.heapMiB, heapGrowth,
+                    HeapAllowanceMiB);
+        std::printf("%s RSS %.1f MiB at %s, %.1f MiB at the end: %+.1f MiB (allowed %.1f)\n",
+                    verdict(rssOk), from.rssMiB, qPrintable(from.label), end.rssMiB, rssGrowth,
+                    RssAllowanceMiB);
+        std::printf("%s probe queue: at most %d queued (allowed %d)\n", verdict(queueOk),
+                    mostQueued, PoolMaxThreads);
+        std::printf("%s probes waiting for a reply: at most %lld (allowed %lld)\n",
+                    verdict(waitingOk), mostWaiting, MostProbesWaiting);
+        std::printf("%s descriptors: %zu at the start, %zu settled\n", verdict(descriptorsOk),
+                    m_record.startDescriptors.size(), m_record.settledDescriptors.size());
+        printDifferences(m_record.startDescriptors, m_record.settledDescriptors);
+        std::printf("%s threads: %lld at the start, %lld settled\n", verdict(threadsOk),
+                    start.threads, settled.threads);
+        printDifferences(m_record.startThreads, m_record.settledThreads);
+        std::printf("%s probes: %lld replies, %lld timeouts, %lld failed sends (%.1f/s)\n",
+                    verdict(probedOk), end.probes.replies, end.probes.timeouts, end.probes.failures,
+                    double(end.probes.finished()) / end.seconds);
+        std::printf("%s connect cycles: %d of %d as scripted\n", verdict(cyclesOk),
+                    m_record.cyclesDone, m_plan.cycles);
+        std::printf("%s reports while connected: %d heartbeats, %d validity checks\n",
+                    verdict(reportedOk), end.heartbeats, end.validityChecks);
+        const bool passed = closedOk && heapOk && rssOk && queueOk && waitingOk && descriptorsOk &&
+                            threadsOk && probedOk && cyclesOk && reportedOk;
+        std::printf("\nVerdict: %s\n", passed ? "PASS" : "FAIL");
+        return passed;
+    }
+
+private:
+    static QString optionalText(const std::optional<int> &value)
+    {
+        return value ? QString::number(*value) : QStringLiteral("-");
+    }
+
+    // Growth is measured from the first sample after the first round, when every line has
+    // been probed and the pool has grown to what the run needs.
+    const Sample &baseline() const
+    {
+        const int minute = std::max(1, (m_plan.minutes + 5) / 6);
+        const QString label = QStringLiteral("%1 min").arg(minute);
+        const auto found = std::find_if(m_record.samples.begin(), m_record.samples.end(),
+                                        [&label](const Sample &s) { return s.label == label; });
+        return found != m_record.samples.end() ? *found : m_record.samples.front();
+    }
+
+    const Sample &sampleNamed(const QString &label) const
+    {
+        return *std::find_if(m_record.samples.begin(), m_record.samples.end(),
+                             [&label](const Sample &s) { return s.label == label; });
+    }
+
+    static std::string text(int number) { return std::to_string(number); }
+    static const std::string &text(const std::string &name) { return name; }
+
+    template <typename Key, typename Value>
+    static void printDifferences(const std::map<Key, Value> &before,
+                                 const std::map<Key, Value> &after)
+    {
+        for (const auto &[key, value] : after) {
+            const auto found = before.find(key);
+            if (found == before.end() || found->second != value)
+                std::printf("       now  %s: %s\n", text(key).c_str(), text(value).c_str());
+        }
+        for (const auto &[key, value] : before) {
+            if (!after.contains(key))
+                std::printf("       gone %s: %s\n", text(key).c_str(), text(value).c_str());
+        }
+    }
+
+    const SoakPlan &m_plan;
+    const RunRecord &m_record;
+};
+
 class SoakRun
 {
 public:
@@ -533,11 +693,11 @@ public:
             return 2;
         }
         m_client.speedUpTimers();
-        printHeader();
+        SoakReport::printHeader();
         m_begin = Clock::now();
         m_nextSample = m_begin + SampleInterval;
-        m_startDescriptors = openDescriptors();
-        m_startThreads = threadNames();
+        m_record.startDescriptors = openDescriptors();
+        m_record.startThreads = threadNames();
         record(QStringLiteral("start"));
         m_client.startBatchTest();
 
@@ -561,10 +721,11 @@ public:
             std::printf("  not settled after %lld s\n",
                         static_cast<long long>(std::chrono::seconds(SettleTimeout).count()));
         record(QStringLiteral("settled"));
-        m_settledDescriptors = openDescriptors();
-        m_settledThreads = threadNames();
+        m_record.settledDescriptors = openDescriptors();
+        m_record.settledThreads = threadNames();
         m_client.close();
-        return report() ? 0 : 1;
+        m_record.closedCleanly = m_client.closedCleanly();
+        return SoakReport(m_plan, m_record).print() ? 0 : 1;
     }
 
 private:
@@ -575,10 +736,10 @@ private:
         const int line = cycle % 4 == 1 ? 1 : 0;
         QString whyNot;
         if (m_client.connectCycle(play, line, &whyNot)) {
-            ++m_cyclesDone;
+            ++m_record.cyclesDone;
             return;
         }
-        ++m_cyclesAstray;
+        ++m_record.cyclesAstray;
         std::printf("  cycle %d (%s): %s\n", cycle + 1, playName(play), qPrintable(whyNot));
         std::fflush(stdout);
     }
@@ -609,8 +770,8 @@ private:
             QTest::qWaitFor([this] { return m_prober.counts().waiting() == 0; }, timeout);
         const bool threadsGone = QTest::qWaitFor(
             [this] {
-                return threadNames() == m_startThreads &&
-                       openDescriptors().size() == m_startDescriptors.size();
+                return threadNames() == m_record.startThreads &&
+                       openDescriptors().size() == m_record.startDescriptors.size();
             },
             timeout);
         return probesDone && threadsGone;
@@ -627,145 +788,14 @@ private:
         sample.descriptors = int(openDescriptors().size());
         std::tie(sample.queued, sample.busyWorkers) = m_client.poolDiagnostics();
         sample.probes = m_prober.counts();
-        sample.cycles = m_cyclesDone + m_cyclesAstray;
+        sample.cycles = m_record.cyclesDone + m_record.cyclesAstray;
         const auto [heartbeats, validityChecks] = m_client.takeReports();
         m_heartbeats += heartbeats;
         m_validityChecks += validityChecks;
         sample.heartbeats = m_heartbeats;
         sample.validityChecks = m_validityChecks;
-        m_samples.push_back(sample);
-        printRow(sample);
-    }
-
-    static void printHeader()
-    {
-        std::printf("%-9s %7s %8s %9s %7s %4s %6s %5s %8s %8s %8s %8s %7s %6s %6s %6s\n", "sample",
-                    "elapsed", "RSS MiB", "heap MiB", "threads", "fds", "queued", "busy", "probes",
-                    "replies", "timeouts", "failed", "waiting", "cycles", "beats", "checks");
-    }
-
-    static QString optionalText(const std::optional<int> &value)
-    {
-        return value ? QString::number(*value) : QStringLiteral("-");
-    }
-
-    static void printRow(const Sample &sample)
-    {
-        const long long seconds = std::llround(sample.seconds);
-        std::printf(
-            "%-9s %4lld:%02lld %8.1f %9.2f %7lld %4d %6s %5s %8lld %8lld %8lld %8lld "
-            "%7lld %6d %6d %6d\n",
-            qPrintable(sample.label), seconds / 60, seconds % 60, sample.rssMiB, sample.heapMiB,
-            sample.threads, sample.descriptors, qPrintable(optionalText(sample.queued)),
-            qPrintable(optionalText(sample.busyWorkers)), sample.probes.finished(),
-            sample.probes.replies, sample.probes.timeouts, sample.probes.failures,
-            sample.probes.waiting(), sample.cycles, sample.heartbeats, sample.validityChecks);
-        std::fflush(stdout);
-    }
-
-    // Growth is measured from the first sample after the first round, when every line has
-    // been probed and the pool has grown to what the run needs.
-    const Sample &baseline() const
-    {
-        const int minute = std::max(1, (m_plan.minutes + 5) / 6);
-        const QString label = QStringLiteral("%1 min").arg(minute);
-        const auto found = std::find_if(m_samples.begin(), m_samples.end(),
-                                        [&label](const Sample &s) { return s.label == label; });
-        return found != m_samples.end() ? *found : m_samples.front();
-    }
-
-    const Sample &sampleNamed(const QString &label) const
-    {
-        return *std::find_if(m_samples.begin(), m_samples.end(),
-                             [&label](const Sample &s) { return s.label == label; });
-    }
-
-    bool report() const
-    {
-        std::printf("\nSoak run: %d min, %d lines, %d connect cycles\n\n", m_plan.minutes,
-                    LineCount, m_plan.cycles);
-        printHeader();
-        for (const Sample &sample : m_samples)
-            printRow(sample);
-
-        const Sample &start = sampleNamed(QStringLiteral("start"));
-        const Sample &from = baseline();
-        const Sample &end = sampleNamed(QStringLiteral("end"));
-        const Sample &settled = sampleNamed(QStringLiteral("settled"));
-        int mostQueued = 0;
-        long long mostWaiting = 0;
-        for (const Sample &sample : m_samples) {
-            mostQueued = std::max(mostQueued, sample.queued.value_or(0));
-            mostWaiting = std::max(mostWaiting, sample.probes.waiting());
-        }
-        const double heapGrowth = end.heapMiB - from.heapMiB;
-        const double rssGrowth = end.rssMiB - from.rssMiB;
-        const bool heapOk = heapGrowth <= HeapAllowanceMiB;
-        const bool rssOk = rssGrowth <= RssAllowanceMiB;
-        const bool queueOk = mostQueued <= PoolMaxThreads;
-        const bool waitingOk = mostWaiting <= MostProbesWaiting;
-        const bool descriptorsOk = m_settledDescriptors.size() == m_startDescriptors.size();
-        const bool threadsOk = m_settledThreads == m_startThreads;
-        const bool cyclesOk = m_cyclesDone == m_plan.cycles && m_cyclesAstray == 0;
-        const bool probedOk = end.probes.replies > 0 && end.probes.timeouts > 0;
-        const bool closedOk = m_client.closedCleanly();
-        const bool reportedOk = end.heartbeats > 0 && end.validityChecks > 0;
-
-        const auto verdict = [](bool ok) { return ok ? "ok  " : "FAIL"; };
-        std::printf("\nExpected: the feeder queues one probe every 50 ms and each pool task only\n"
-                    "sends its echo and returns, while the ICMP layer waits for the replies on\n"
-                    "its own thread. So the queue cannot build up as it would with workers\n"
-                    "blocked on replies: at most a task per worker (%d) sits queued, at most\n"
-                    "%lld probes wait for a reply (20/s for 4 s), and memory stays flat.\n\n",
-                    PoolMaxThreads, MostProbesWaiting);
-        std::printf("%s crash: none, the run reached its end and the window closed %s\n",
-                    verdict(closedOk), closedOk ? "cleanly" : "WITHOUT ending the process");
-        std::printf("%s heap in use %.2f MiB at %s, %.2f MiB at the end: %+.2f MiB "
-                    "(allowed %.1f)\n",
-                    verdict(heapOk), from.heapMiB, qPrintable(from.label), end.heapMiB, heapGrowth,
-                    HeapAllowanceMiB);
-        std::printf("%s RSS %.1f MiB at %s, %.1f MiB at the end: %+.1f MiB (allowed %.1f)\n",
-                    verdict(rssOk), from.rssMiB, qPrintable(from.label), end.rssMiB, rssGrowth,
-                    RssAllowanceMiB);
-        std::printf("%s probe queue: at most %d queued (allowed %d)\n", verdict(queueOk),
-                    mostQueued, PoolMaxThreads);
-        std::printf("%s probes waiting for a reply: at most %lld (allowed %lld)\n",
-                    verdict(waitingOk), mostWaiting, MostProbesWaiting);
-        std::printf("%s descriptors: %zu at the start, %zu settled\n", verdict(descriptorsOk),
-                    m_startDescriptors.size(), m_settledDescriptors.size());
-        printDifferences(m_startDescriptors, m_settledDescriptors);
-        std::printf("%s threads: %lld at the start, %lld settled\n", verdict(threadsOk),
-                    start.threads, settled.threads);
-        printDifferences(m_startThreads, m_settledThreads);
-        std::printf("%s probes: %lld replies, %lld timeouts, %lld failed sends (%.1f/s)\n",
-                    verdict(probedOk), end.probes.replies, end.probes.timeouts, end.probes.failures,
-                    double(end.probes.finished()) / end.seconds);
-        std::printf("%s connect cycles: %d of %d as scripted\n", verdict(cyclesOk), m_cyclesDone,
-                    m_plan.cycles);
-        std::printf("%s reports while connected: %d heartbeats, %d validity checks\n",
-                    verdict(reportedOk), end.heartbeats, end.validityChecks);
-        const bool passed = closedOk && heapOk && rssOk && queueOk && waitingOk && descriptorsOk &&
-                            threadsOk && probedOk && cyclesOk && reportedOk;
-        std::printf("\nVerdict: %s\n", passed ? "PASS" : "FAIL");
-        return passed;
-    }
-
-    static std::string text(int number) { return std::to_string(number); }
-    static const std::string &text(const std::string &name) { return name; }
-
-    template <typename Key, typename Value>
-    static void printDifferences(const std::map<Key, Value> &before,
-                                 const std::map<Key, Value> &after)
-    {
-        for (const auto &[key, value] : after) {
-            const auto found = before.find(key);
-            if (found == before.end() || found->second != value)
-                std::printf("       now  %s: %s\n", text(key).c_str(), text(value).c_str());
-        }
-        for (const auto &[key, value] : before) {
-            if (!after.contains(key))
-                std::printf("       gone %s: %s\n", text(key).c_str(), text(value).c_str());
-        }
+        m_record.samples.push_back(sample);
+        SoakReport::printRow(sample);
     }
 
     SoakPlan m_plan;
@@ -773,13 +803,7 @@ private:
     SoakedClient m_client;
     Clock::time_point m_begin;
     Clock::time_point m_nextSample;
-    std::vector<Sample> m_samples;
-    std::map<int, std::string> m_startDescriptors;
-    std::map<int, std::string> m_settledDescriptors;
-    std::map<std::string, int> m_startThreads;
-    std::map<std::string, int> m_settledThreads;
-    int m_cyclesDone = 0;
-    int m_cyclesAstray = 0;
+    RunRecord m_record;
     int m_heartbeats = 0;
     int m_validityChecks = 0;
 };
