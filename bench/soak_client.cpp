@@ -32,6 +32,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -51,7 +52,8 @@
 #endif
 
 #ifdef SOAK_UNDER_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer's allocator interface; GCC does not install that header.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
