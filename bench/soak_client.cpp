@@ -360,9 +360,6 @@ public:
     {
         app::BatchTestRunning() = false;
         m_window.reset();
-        // The window hands some of its objects to the event loop for deletion; no loop runs
-        // after this, and the leak checker of the sanitizer build would report them.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     bool logIn()
