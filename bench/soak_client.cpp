@@ -87,6 +87,12 @@ constexpr int PoolMaxThreads = 40;
 constexpr long long MostProbesWaiting = 20 * 4;
 constexpr double HeapAllowanceMiB = 1.0;
 constexpr double RssAllowanceMiB = 8.0;
+#ifdef SOAK_UNDER_ASAN
+// The sanitizer's quarantine and shadow memory make up most of the resident size.
+constexpr bool RssJudged = false;
+#else
+constexpr bool RssJudged = true;
+#endif
 
 const QString Master = QStringLiteral("127.0.80.1");
 const QString AreaName = QStringLiteral("浸泡测试");
@@ -96,9 +102,6 @@ const QString Connected = QStringLiteral("连接成功");
 const QString Dropped = QStringLiteral("已断开连接");
 const QString StartCaption = QStringLiteral("批量测速");
 const QString PauseCaption = QStringLiteral("暂停测速");
-
-// ----------------------------------------------------------------------------------------
-// The lines and the network that answers them.
 
 // Most lines are local addresses, answered by the kernel at once. Every tenth goes through
 // a route that leads nowhere, so its echo times out; a few have an unreachable or
@@ -167,9 +170,6 @@ devbackend::BackendData backendData(const std::vector<SoakLine> &lines)
     return data;
 }
 
-// ----------------------------------------------------------------------------------------
-// Measuring.
-
 // Passes every probe to the real prober and counts how the probes end.
 class CountingProber : public platform::IcmpProber
 {
@@ -194,21 +194,11 @@ public:
         const long long waiting = ++m_started - finished();
         for (long long most = m_mostWaiting; waiting > most;)
             m_mostWaiting.compare_exchange_weak(most, waiting);
-        m_real.probe(host, options, [this, done = std::move(done)](const platform::EchoResult &r) {
-            switch (r.outcome) {
-            case platform::EchoResult::Outcome::Reply:
-                ++m_replies;
-                break;
-            case platform::EchoResult::Outcome::Timeout:
-                ++m_timeouts;
-                break;
-            case platform::EchoResult::Outcome::Unresolvable:
-            case platform::EchoResult::Outcome::Failure:
-                ++m_failures;
-                break;
-            }
-            done(r);
-        });
+        m_real.probe(host, options,
+                     [this, done = std::move(done)](const platform::EchoResult &result) {
+                         count(result.outcome);
+                         done(result);
+                     });
     }
     bool available() const override { return m_real.available(); }
     std::string unavailableReason() const override { return m_real.unavailableReason(); }
@@ -227,6 +217,22 @@ public:
 
 private:
     long long finished() const { return m_replies + m_timeouts + m_failures; }
+
+    void count(platform::EchoResult::Outcome outcome)
+    {
+        switch (outcome) {
+        case platform::EchoResult::Outcome::Reply:
+            ++m_replies;
+            return;
+        case platform::EchoResult::Outcome::Timeout:
+            ++m_timeouts;
+            return;
+        case platform::EchoResult::Outcome::Unresolvable:
+        case platform::EchoResult::Outcome::Failure:
+            ++m_failures;
+            return;
+        }
+    }
 
     platform::IcmpProber &m_real;
     std::atomic<long long> m_started = 0;
@@ -307,9 +313,6 @@ struct Sample
     int heartbeats = 0;
     int validityChecks = 0;
 };
-
-// ----------------------------------------------------------------------------------------
-// The client under soak.
 
 enum class DialPlay { Connect, Fail, Drop };
 
@@ -498,9 +501,6 @@ private:
     QList<int> m_exitCodes;
 };
 
-// ----------------------------------------------------------------------------------------
-// The run.
-
 struct SoakPlan
 {
     int minutes = 30;
@@ -586,7 +586,7 @@ public:
         const double heapGrowth = end.heapMiB - from.heapMiB;
         const double rssGrowth = end.rssMiB - from.rssMiB;
         const bool heapOk = heapGrowth <= HeapAllowanceMiB;
-        const bool rssOk = rssGrowth <= RssAllowanceMiB;
+        const bool rssOk = !RssJudged || rssGrowth <= RssAllowanceMiB;
         const bool queueOk = mostQueued <= PoolMaxThreads;
         const bool waitingOk = mostWaiting <= MostProbesWaiting;
         const bool descriptorsOk =
@@ -598,6 +598,7 @@ public:
         const bool reportedOk = end.heartbeats > 0 && end.validityChecks > 0;
 
         const auto verdict = [](bool ok) { return ok ? "ok  " : "FAIL"; };
+        const char *rssVerdict = RssJudged ? verdict(rssOk) : "--  ";
         std::printf("\nExpected: the feeder queues one probe every 50 ms and each pool task only\n"
                     "sends its echo and returns, while the ICMP layer waits for the replies on\n"
                     "its own thread. So the queue cannot build up as it would with workers\n"
@@ -610,9 +611,11 @@ public:
                     "(allowed %.1f)\n",
                     verdict(heapOk), from.heapMiB, qPrintable(from.label), end.heapMiB, heapGrowth,
                     HeapAllowanceMiB);
-        std::printf("%s RSS %.1f MiB at %s, %.1f MiB at the end: %+.1f MiB (allowed %.1f)\n",
-                    verdict(rssOk), from.rssMiB, qPrintable(from.label), end.rssMiB, rssGrowth,
-                    RssAllowanceMiB);
+        std::printf("%s RSS %.1f MiB at %s, %.1f MiB at the end: %+.1f MiB (%s)\n", rssVerdict,
+                    from.rssMiB, qPrintable(from.label), end.rssMiB, rssGrowth,
+                    RssJudged
+                        ? qPrintable(QStringLiteral("allowed %1").arg(RssAllowanceMiB, 0, 'f', 1))
+                        : "not judged under the sanitizers");
         std::printf("%s probe queue: at most %d queued, watched every 100 ms (allowed %d)\n",
                     verdict(queueOk), mostQueued, PoolMaxThreads);
         std::printf("%s probes waiting for a reply: at most %lld at once (allowed %lld)\n",
