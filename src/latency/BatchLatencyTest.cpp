@@ -50,6 +50,10 @@ class BatchLatencyTest::Results : public QObject
 public:
     explicit Results(LineTableModel *model) : m_model(model) {}
 
+    // The test is going: results already on their way to the GUI thread, which would run
+    // before the deferred deletion, must find no table.
+    void close() { m_model = nullptr; }
+
     void deliver(quint64 key, const platform::EchoResult &result)
     {
         QMetaObject::invokeMethod(
@@ -61,7 +65,8 @@ private:
     {
         // A result of a test that has been paused changes nothing, and a probe that could
         // not be made at all leaves the row as it was.
-        if (!app::BatchTestRunning() || result.outcome == platform::EchoResult::Outcome::Failure)
+        if (m_model == nullptr || !app::BatchTestRunning() ||
+            result.outcome == platform::EchoResult::Outcome::Failure)
             return;
         m_model->recordProbeResult(key, DelayText(result),
                                    result.outcome != platform::EchoResult::Outcome::Reply);
@@ -79,6 +84,7 @@ BatchLatencyTest::BatchLatencyTest(const Controls &controls, QObject *parent)
 
 BatchLatencyTest::~BatchLatencyTest()
 {
+    m_results->close();
     m_feeder = {};
     m_pool.clear();
 }
