@@ -4,6 +4,7 @@
 #include "app/Services.h"
 #include "latency/LineTableModel.h"
 #include "latency/LineTableView.h"
+#include "latency/PacingSchedule.h"
 #include "util/TextRoutines.h"
 
 #include <QComboBox>
@@ -148,17 +149,19 @@ void BatchLatencyTest::feed(const std::stop_token &stop)
         if (!rows)
             break;
         bool running = true;
+        PacingSchedule schedule(m_pacing, PacingSchedule::Clock::now());
         for (const Row &row : *rows) {
-            if (!app::BatchTestRunning() || !pause(stop, m_pacing)) {
+            if (!app::BatchTestRunning() || !pauseUntil(stop, schedule.due())) {
                 running = false;
                 break;
             }
+            schedule.advance(PacingSchedule::Clock::now());
             queueProbe(row);
         }
         if (!running || !app::BatchTestRunning())
             break;
         // An empty table still makes passes, one pacing step apart.
-        if (rows->empty() && !pause(stop, m_pacing))
+        if (rows->empty() && !pauseUntil(stop, schedule.due()))
             break;
         QMetaObject::invokeMethod(
             this, [this] { sortAndRefresh(); }, Qt::QueuedConnection);
@@ -194,12 +197,13 @@ BatchLatencyTest::rowsInDisplayOrder(const std::stop_token &stop)
     return rows.get();
 }
 
-bool BatchLatencyTest::pause(const std::stop_token &stop, std::chrono::milliseconds duration)
+bool BatchLatencyTest::pauseUntil(const std::stop_token &stop,
+                                  std::chrono::steady_clock::time_point until)
 {
     std::mutex mutex;
     std::condition_variable_any woken;
     std::unique_lock lock(mutex);
-    woken.wait_for(lock, stop, duration, [] { return false; });
+    woken.wait_until(lock, stop, until, [] { return false; });
     return !stop.stop_requested();
 }
 
