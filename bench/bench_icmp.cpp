@@ -1,0 +1,643 @@
+// Measures the ICMP prober against fping on the same hosts in the same run, and the batch
+// latency test's pacing and headroom, inside two network namespaces of its own (see
+// icmp/Topology.h). Needs root, fping and nftables; skips with exit code 77 without them.
+// Prints PASS or FAIL for each goal and exits with 1 when one was missed.
+//
+//   bench_icmp [--repetitions N] [--only accuracy|pacing|throughput|memory|stall]
+
+#include "icmp/BatchHarness.h"
+#include "icmp/Fping.h"
+#include "icmp/Measurements.h"
+#include "icmp/TimestampingProber.h"
+#include "icmp/Topology.h"
+
+#include "app/Services.h"
+#include "platform/icmp/LinuxIcmpProber.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <latch>
+#include <mutex>
+#include <sched.h>
+#include <semaphore>
+#include <sys/utsname.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::EchoResult;
+using platform::LinuxIcmpProber;
+using Clock = std::chrono::steady_clock;
+using Micros = std::chrono::microseconds;
+
+constexpr int SkipExitCode = 77;
+constexpr auto ReplyTimeout = 4000ms; // the batch test's
+constexpr int KernelHosts = 50;
+constexpr int DeadHosts = 10;
+
+double microseconds(Clock::duration duration)
+{
+    return double(std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count()) / 1e3;
+}
+
+double milliseconds(Clock::duration duration)
+{
+    return microseconds(duration) / 1e3;
+}
+
+std::string format(const char *pattern, auto... values)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
+}
+
+void printSummary(const std::string &label, const std::vector<double> &samples, const char *unit)
+{
+    const bench::Summary summary = bench::summarize(samples);
+    std::printf("  %-44s n=%-5zu median %9.3f  p95 %9.3f  p99 %9.3f  max %9.3f %s\n", label.c_str(),
+                summary.count, summary.median, summary.p95, summary.p99, summary.max, unit);
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+void printResources(const char *label, const bench::ResourceSnapshot &before,
+                    const bench::ResourceSnapshot &after)
+{
+    std::printf("  resources, %s: CPU %.3f s, RSS %ld -> %ld KiB, open descriptors %d -> %d\n",
+                label, double((after.cpu - before.cpu).count()) / 1e6, before.rssKiB, after.rssKiB,
+                before.openDescriptors, after.openDescriptors);
+}
+
+// ---- Hosts and sweeps ------------------------------------------------------------------
+
+struct Host
+{
+    std::string address;
+    std::optional<Micros> delay; // the configured reply delay; nothing: never answers
+    bool kernel = false;         // answered by the kernel at once
+};
+
+bool shouldAnswer(const Host &host)
+{
+    return host.delay && *host.delay < ReplyTimeout;
+}
+
+std::vector<Host> sweepHosts()
+{
+    std::vector<Host> hosts;
+    for (int index = 0; index < KernelHosts; ++index)
+        hosts.push_back({bench::Topology::kernelHost(index), Micros(0), true});
+    for (int index = 0; index < DeadHosts; ++index)
+        hosts.push_back({bench::Topology::deadHost(index), std::nullopt, false});
+    return hosts;
+}
+
+std::vector<std::string> addressesOf(const std::vector<Host> &hosts)
+{
+    std::vector<std::string> addresses;
+    for (const Host &host : hosts)
+        addresses.push_back(host.address);
+    return addresses;
+}
+
+// Every host's round trip in one sweep; nothing where no reply counted.
+using Sweep = std::map<std::string, std::optional<Micros>>;
+
+struct Tool
+{
+    std::string name;
+    std::vector<Sweep> sweeps;
+    std::vector<double> wallMs;
+    std::vector<double> cpuMs;
+    std::map<std::string, Micros> resolution; // of the printed round trips, fping only
+};
+
+// One echo to every host at once, with the batch test's options.
+Sweep sweepOurs(platform::IcmpProber &prober, const std::vector<Host> &hosts, Tool &tool)
+{
+    std::mutex mutex;
+    Sweep sweep;
+    std::latch left(std::ptrdiff_t(hosts.size()));
+    const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    const auto start = Clock::now();
+    for (const Host &host : hosts) {
+        prober.probe(host.address, {}, [&, address = host.address](const EchoResult &result) {
+            {
+                std::lock_guard lock(mutex);
+                sweep[address] = result.outcome == EchoResult::Outcome::Reply
+                                     ? std::optional(result.elapsed)
+                                     : std::nullopt;
+            }
+            left.count_down();
+        });
+    }
+    left.wait();
+    tool.wallMs.push_back(milliseconds(Clock::now() - start));
+    tool.cpuMs.push_back(double((bench::ResourceSnapshot::take().cpu - before.cpu).count()) / 1e3);
+    return sweep;
+}
+
+Sweep sweepFping(const std::vector<Host> &hosts, Tool &tool)
+{
+    const bench::FpingRun run = bench::Fping::sweep(addressesOf(hosts), 1ms);
+    if (!run.ran)
+        std::printf("  fping did not run: %s\n", qPrintable(run.error));
+    tool.wallMs.push_back(double(run.wall.count()) / 1e3);
+    tool.cpuMs.push_back(double(run.cpu.count()) / 1e3);
+    for (const auto &[host, resolution] : run.resolution)
+        tool.resolution[host] = std::max(tool.resolution[host], resolution);
+    return run.roundTrips;
+}
+
+// A reply taken for a host that never answers belongs to another; so does one that fits
+// another host's configured delay much better than its own.
+bool wrongHost(const Host &host, Micros measured, const std::vector<Host> &hosts)
+{
+    if (!host.delay)
+        return true;
+    const auto distance = [measured](Micros delay) { return std::abs((measured - delay).count()); };
+    for (const Host &other : hosts) {
+        if (!other.delay || *other.delay == *host.delay)
+            continue;
+        const auto fit = distance(*other.delay);
+        if (fit < distance(*host.delay) && fit <= 100 + other.delay->count() / 10)
+            return true;
+    }
+    return false;
+}
+
+struct Accuracy
+{
+    std::vector<double> kernelErrors;  // µs, round trip less the configured delay
+    std::vector<double> delayedErrors; // µs
+    int wrongHosts = 0;
+    int aliveDeadMismatches = 0;
+    int probes = 0;
+};
+
+Accuracy analyse(const Tool &tool, const std::vector<Host> &hosts)
+{
+    Accuracy accuracy;
+    for (const Sweep &sweep : tool.sweeps) {
+        for (const Host &host : hosts) {
+            const auto found = sweep.find(host.address);
+            const std::optional<Micros> measured =
+                found == sweep.end() ? std::nullopt : found->second;
+            ++accuracy.probes;
+            if (measured.has_value() != shouldAnswer(host))
+                ++accuracy.aliveDeadMismatches;
+            if (!measured)
+                continue;
+            if (wrongHost(host, *measured, hosts))
+                ++accuracy.wrongHosts;
+            if (!host.delay)
+                continue;
+            const auto error = double((*measured - *host.delay).count());
+            (host.kernel ? accuracy.kernelErrors : accuracy.delayedErrors).push_back(error);
+        }
+    }
+    return accuracy;
+}
+
+// Ours less fping per host and sweep, both answered. fping prints three significant
+// digits, so the part of a difference within half its last digit says nothing; it is
+// taken off (toward zero) in the second list.
+struct Differences
+{
+    std::vector<double> raw;
+    std::vector<double> beyondResolution;
+};
+
+Differences difference(const Tool &ours, const Tool &fping, const std::vector<Host> &hosts,
+                       bool kernel)
+{
+    Differences differences;
+    for (std::size_t sweep = 0; sweep < ours.sweeps.size(); ++sweep) {
+        for (const Host &host : hosts) {
+            if (host.kernel != kernel || !shouldAnswer(host))
+                continue;
+            const auto mine = ours.sweeps[sweep].find(host.address);
+            const auto theirs = fping.sweeps[sweep].find(host.address);
+            if (mine == ours.sweeps[sweep].end() || !mine->second ||
+                theirs == fping.sweeps[sweep].end() || !theirs->second)
+                continue;
+            const auto raw = double((*mine->second - *theirs->second).count());
+            const auto found = fping.resolution.find(host.address);
+            const double half = found == fping.resolution.end() ? 0 : found->second.count() / 2.0;
+            differences.raw.push_back(raw);
+            differences.beyondResolution.push_back(
+                std::copysign(std::max(0.0, std::abs(raw) - half), raw));
+        }
+    }
+    return differences;
+}
+
+void measureAccuracy(int repetitions, bench::Goals &goals)
+{
+    std::printf("\n== Accuracy: one echo to every host per sweep, %d sweeps per tool ==\n",
+                repetitions);
+    const std::vector<Host> hosts = sweepHosts();
+    std::printf("  hosts: %d answered by the kernel, %d dropped by nftables\n", KernelHosts,
+                DeadHosts);
+    LinuxIcmpProber raw(LinuxIcmpProber::SocketChoice::RawOnly);
+    LinuxIcmpProber datagram(LinuxIcmpProber::SocketChoice::DatagramOnly);
+    if (!raw.available() || !datagram.available()) {
+        goals.judge("ICMP sockets open", false,
+                    raw.unavailableReason() + datagram.unavailableReason());
+        return;
+    }
+    Tool ours{"ours (raw socket)", {}, {}, {}, {}};
+    Tool oursDatagram{"ours (datagram socket)", {}, {}, {}, {}};
+    Tool fping{"fping", {}, {}, {}, {}};
+    const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    for (int repetition = 0; repetition < repetitions; ++repetition) {
+        // The order turns from sweep to sweep, so that none is always first after a pause.
+        for (int turn = 0; turn < 3; ++turn) {
+            switch ((repetition + turn) % 3) {
+            case 0:
+                ours.sweeps.push_back(sweepOurs(raw, hosts, ours));
+                break;
+            case 1:
+                oursDatagram.sweeps.push_back(sweepOurs(datagram, hosts, oursDatagram));
+                break;
+            default:
+                fping.sweeps.push_back(sweepFping(hosts, fping));
+                break;
+            }
+        }
+    }
+    printResources("accuracy sweeps (ours only; fping is a child)", before,
+                   bench::ResourceSnapshot::take());
+
+    std::printf("\n  Error against the configured delay, kernel-answered hosts (µs):\n");
+    std::map<std::string, Accuracy> accuracies;
+    for (const Tool *tool : {&ours, &oursDatagram, &fping}) {
+        accuracies[tool->name] = analyse(*tool, hosts);
+        printSummary(tool->name, accuracies[tool->name].kernelErrors, "µs");
+    }
+    std::printf("\n  Ours less fping, same host and sweep (µs):\n");
+    for (const Tool *tool : {&ours, &oursDatagram}) {
+        const Differences kernel = difference(*tool, fping, hosts, true);
+        printSummary(tool->name + ", kernel hosts", kernel.raw, "µs");
+        printSummary(tool->name + ", kernel hosts, |difference|", bench::magnitudes(kernel.raw),
+                     "µs");
+    }
+    std::printf("\n  Sweep time and CPU per sweep:\n");
+    for (const Tool *tool : {&ours, &oursDatagram, &fping}) {
+        printSummary(tool->name + ", sweep time", tool->wallMs, "ms");
+        printSummary(tool->name + ", CPU", tool->cpuMs, "ms");
+    }
+    std::printf("\n  Matching and liveness (per probe):\n");
+    for (const Tool *tool : {&ours, &oursDatagram, &fping}) {
+        const Accuracy &accuracy = accuracies[tool->name];
+        std::printf("  %-28s probes %4d, wrong-host replies %d, alive/dead not as configured %d\n",
+                    tool->name.c_str(), accuracy.probes, accuracy.wrongHosts,
+                    accuracy.aliveDeadMismatches);
+    }
+
+    std::printf("\n  Goals:\n");
+    for (const Tool *tool : {&ours, &oursDatagram}) {
+        const Accuracy &accuracy = accuracies[tool->name];
+        const bench::Summary kernel = bench::summarize(accuracy.kernelErrors);
+        goals.judge(tool->name + ": zero-delay median error <= 20 us", kernel.median <= 20,
+                    format("%.1f us", kernel.median));
+        goals.judge(tool->name + ": zero-delay p99 error <= 200 us", kernel.p99 <= 200,
+                    format("%.1f us", kernel.p99));
+        goals.judge(tool->name + ": no reply matched to the wrong host", accuracy.wrongHosts == 0,
+                    format("%d of %d", accuracy.wrongHosts, accuracy.probes));
+        goals.judge(tool->name + ": alive/dead exactly as configured",
+                    accuracy.aliveDeadMismatches == 0,
+                    format("%d of %d differ", accuracy.aliveDeadMismatches, accuracy.probes));
+    }
+}
+
+// ---- Pacing through the batch test --------------------------------------------------------
+
+void measurePacing(bench::Goals &goals)
+{
+    constexpr int Lines = 100;
+    constexpr auto Pacing = 50ms;
+    std::printf("\n== Pacing: the batch test over %d lines, every second one dead, %lld ms "
+                "pacing, two passes ==\n",
+                Lines, static_cast<long long>(Pacing.count()));
+    // The last line is a dead one: the pass then ends with a full timeout.
+    std::vector<std::string> lines;
+    for (int index = 0; index < Lines; ++index)
+        lines.push_back(index % 2 == 0 ? bench::Topology::kernelHost(index / 2)
+                                       : bench::Topology::deadHost(index / 2 % DeadHosts));
+    bench::TimestampingProber prober(std::make_unique<LinuxIcmpProber>());
+    app::services().icmp = &prober;
+    const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    {
+        bench::BatchHarness harness(lines, Pacing);
+        harness.toggle();
+        const bool done = bench::runEventsUntil(
+            [&] { return prober.sent() >= 2 * Lines && prober.firstEnded(Lines); }, 60s);
+        harness.toggle();
+        if (!done) {
+            goals.judge("batch test made two passes", false, "it did not within 60 s");
+            return;
+        }
+    }
+    printResources("pacing run", before, bench::ResourceSnapshot::take());
+
+    const std::vector<bench::TimestampingProber::Probe> probes = prober.probes();
+    std::vector<double> intervals;
+    for (std::size_t index = 1; index < 2 * Lines; ++index)
+        intervals.push_back(milliseconds(probes[index].sent - probes[index - 1].sent));
+    std::vector<double> deviations;
+    for (const double interval : intervals)
+        deviations.push_back(interval - double(Pacing.count()));
+    Clock::time_point lastResult = probes.front().sent;
+    for (std::size_t index = 0; index < Lines; ++index)
+        lastResult = std::max(lastResult, *probes[index].done);
+    const double passMs = milliseconds(lastResult - probes.front().sent);
+    const double queueMs = milliseconds(probes[Lines - 1].sent - probes.front().sent);
+    const double limitMs = (Lines - 1) * double(Pacing.count()) * 1.01 + 4000;
+
+    printSummary("interval between probes", intervals, "ms");
+    printSummary("|interval - 50 ms|", bench::magnitudes(deviations), "ms");
+    std::printf("  first pass: probes sent over %.1f ms ((N-1)*50 = %d ms), last result after "
+                "%.1f ms\n",
+                queueMs, (Lines - 1) * 50, passMs);
+    std::printf("\n  Goals:\n");
+    const bench::Summary deviation = bench::summarize(bench::magnitudes(deviations));
+    goals.judge("pacing: one probe per 50 ms +- 1 ms (p99)", deviation.p99 <= 1.0,
+                format("p99 deviation %.3f ms", deviation.p99));
+    goals.judge(format("pass over %d lines <= (N-1)*50 ms*1.01 + 4 s", Lines), passMs <= limitMs,
+                format("%.1f ms (limit %.1f ms)", passMs, limitMs));
+}
+
+// ---- Headroom ----------------------------------------------------------------------------
+
+// Keeps this thread, and the threads it starts, on one CPU while it lives.
+class PinnedToOneCpu
+{
+public:
+    explicit PinnedToOneCpu(int cpu)
+    {
+        ::sched_getaffinity(0, sizeof m_saved, &m_saved);
+        cpu_set_t only;
+        CPU_ZERO(&only);
+        CPU_SET(cpu, &only);
+        ::sched_setaffinity(0, sizeof only, &only);
+    }
+    ~PinnedToOneCpu() { ::sched_setaffinity(0, sizeof m_saved, &m_saved); }
+    PinnedToOneCpu(const PinnedToOneCpu &) = delete;
+    PinnedToOneCpu &operator=(const PinnedToOneCpu &) = delete;
+
+private:
+    cpu_set_t m_saved{};
+};
+
+struct Flood
+{
+    int probes = 0;
+    int replies = 0;
+    double wallS = 0;
+    double cpuS = 0;
+};
+
+// As many echoes as the prober takes, a window of them in flight, prober and sender on the
+// one CPU.
+Flood floodOurs(const std::vector<std::string> &hosts, int probes, int cpu)
+{
+    constexpr std::ptrdiff_t Window = 64;
+    PinnedToOneCpu pinned(cpu);
+    LinuxIcmpProber prober;
+    std::counting_semaphore<Window> window(Window);
+    std::latch left(probes);
+    std::atomic<int> replies = 0;
+    platform::EchoOptions options;
+    options.timeout = 1000ms;
+    const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    const auto start = Clock::now();
+    for (int index = 0; index < probes; ++index) {
+        window.acquire();
+        prober.probe(hosts[std::size_t(index) % hosts.size()], options,
+                     [&](const EchoResult &result) {
+                         if (result.outcome == EchoResult::Outcome::Reply)
+                             ++replies;
+                         window.release();
+                         left.count_down();
+                     });
+    }
+    left.wait();
+    Flood flood;
+    flood.probes = probes;
+    flood.replies = replies;
+    flood.wallS = microseconds(Clock::now() - start) / 1e6;
+    flood.cpuS = double((bench::ResourceSnapshot::take().cpu - before.cpu).count()) / 1e6;
+    return flood;
+}
+
+void measureThroughput(bench::Goals &goals)
+{
+    const int cpu = int(std::thread::hardware_concurrency()) - 1;
+    std::printf("\n== Headroom: probes per second and CPU per probe, pacing off, on CPU %d ==\n",
+                cpu);
+    std::vector<std::string> hosts;
+    for (int index = 0; index < 100; ++index)
+        hosts.push_back(bench::Topology::bulkHost(index));
+    floodOurs(hosts, 2000, cpu); // warms up neighbours and caches
+    const Flood ours = floodOurs(hosts, 50000, cpu);
+    const bench::FpingRun fping = bench::Fping::flood(hosts, 100, cpu);
+    const int fpingProbes = 100 * int(hosts.size());
+    const double oursRate = ours.probes / ours.wallS;
+    const double oursCpu = ours.cpuS * 1e6 / ours.probes;
+    const double fpingCpu = double(fping.cpu.count()) / fpingProbes;
+    std::printf("  ours:  %d probes, %d replies in %.3f s: %.0f probes/s, CPU %.3f s = %.2f µs "
+                "per probe\n",
+                ours.probes, ours.replies, ours.wallS, oursRate, ours.cpuS, oursCpu);
+    if (!fping.ran)
+        std::printf("  fping did not run: %s\n", qPrintable(fping.error));
+    std::printf("  fping: %d probes, %d replies in %.3f s: %.0f probes/s, CPU %.3f s = %.2f µs "
+                "per probe\n",
+                fpingProbes, fping.received, double(fping.wall.count()) / 1e6,
+                fpingProbes / (double(fping.wall.count()) / 1e6), double(fping.cpu.count()) / 1e6,
+                fpingCpu);
+    std::printf("\n  Goals:\n");
+    goals.judge("probes per second on one core >= 5000", oursRate >= 5000,
+                format("%.0f/s, %d of %d answered", oursRate, ours.replies, ours.probes));
+    goals.judge("CPU per probe <= 2x fping's", fping.ran && oursCpu <= 2 * fpingCpu,
+                format("%.2f us vs %.2f us (%.2fx)", oursCpu, fpingCpu, oursCpu / fpingCpu));
+}
+
+// The resident set after one full-speed pass of the batch test over lines kernel-answered
+// lines, with the table still filled.
+long residentAfterPass(int lines)
+{
+    std::vector<std::string> hosts;
+    for (int index = 0; index < lines; ++index)
+        hosts.push_back(bench::Topology::bulkHost(index));
+    bench::TimestampingProber prober(std::make_unique<LinuxIcmpProber>());
+    app::services().icmp = &prober;
+    bench::BatchHarness harness(hosts, 0ms);
+    harness.toggle();
+    if (!bench::runEventsUntil([&] { return prober.firstEnded(std::size_t(lines)); }, 60s))
+        return -1;
+    harness.toggle();
+    return bench::ResourceSnapshot::take().rssKiB;
+}
+
+void measureMemory(bench::Goals &goals)
+{
+    std::printf("\n== Headroom: memory per line, one pass with pacing off ==\n");
+    residentAfterPass(1000); // lets the allocator and Qt reach their working size
+    const long small = residentAfterPass(1000);
+    const long large = residentAfterPass(10000);
+    const double perLine = double(large - small) * 1024 / 9000;
+    std::printf("  RSS after a pass: 1000 lines %ld KiB, 10000 lines %ld KiB\n", small, large);
+    std::printf("\n  Goals:\n");
+    goals.judge("memory per line <= 1 KB", small > 0 && large > 0 && perLine <= 1024,
+                format("%.0f bytes", perLine));
+}
+
+void measureGuiStall(bench::Goals &goals)
+{
+    constexpr int Lines = 1000;
+    constexpr auto Run = 10s;
+    std::printf("\n== Headroom: GUI thread stalls during a %d-line batch test (1 ms pacing, 30%% "
+                "dead lines, table shown, %lld s) ==\n",
+                Lines, static_cast<long long>(Run.count()));
+    std::vector<std::string> hosts;
+    for (int index = 0; index < Lines; ++index)
+        hosts.push_back(index % 10 < 3 ? bench::Topology::deadHost(index % DeadHosts)
+                                       : bench::Topology::bulkHost(index));
+    bench::TimestampingProber prober(std::make_unique<LinuxIcmpProber>());
+    app::services().icmp = &prober;
+    bench::BatchHarness harness(hosts, 1ms);
+    harness.showTable();
+    // The thread's own CPU time over the longest gap tells our work from waiting for a
+    // CPU on a busy machine.
+    std::vector<double> gaps;
+    double longestBusyMs = 0;
+    Clock::time_point lastTick = Clock::now();
+    double lastCpuMs = threadCpuMs();
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        const double cpuMs = threadCpuMs();
+        const double gap = milliseconds(now - lastTick);
+        if (gaps.empty() || gap > *std::max_element(gaps.begin(), gaps.end()))
+            longestBusyMs = cpuMs - lastCpuMs;
+        gaps.push_back(gap);
+        lastTick = now;
+        lastCpuMs = cpuMs;
+    });
+    ticker.start(1);
+    harness.toggle();
+    const auto end = Clock::now() + Run;
+    bench::runEventsUntil([&] { return Clock::now() >= end; }, Run + 1s);
+    harness.toggle();
+    ticker.stop();
+    const std::size_t results = prober.probes().size();
+    printSummary("gap between 1 ms ticks", gaps, "ms");
+    std::printf("  the GUI thread ran %.1f ms of the longest gap; probes sent meanwhile: %zu\n",
+                longestBusyMs, results);
+    std::printf("\n  Goals:\n");
+    const double longest = bench::summarize(gaps).max;
+    goals.judge("longest GUI stall during a 1000-line batch test <= 50 ms", longest <= 50,
+                format("%.1f ms", longest));
+}
+
+// ---- Set-up ------------------------------------------------------------------------------
+
+int skip(const QString &why)
+{
+    std::printf("SKIP: %s\n", qPrintable(why));
+    return SkipExitCode;
+}
+
+// The namespace is the process's own: admitting every group lets the client use the
+// unprivileged datagram socket, as it does on most desktops.
+bool admitPingSockets()
+{
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ping_group_range"));
+    return range.open(QIODevice::WriteOnly) && range.write("0 2147483647\n") > 0;
+}
+
+QString optionValue(const QStringList &arguments, const QString &option)
+{
+    const qsizetype found = arguments.indexOf(option);
+    return found < 0 || found + 1 >= arguments.size() ? QString() : arguments.at(found + 1);
+}
+
+void printSetting(const bench::Topology &topology)
+{
+    utsname system{};
+    ::uname(&system);
+    std::printf(
+        "ICMP benchmark: ours (LinuxIcmpProber, batch test) against %s\n",
+        qPrintable(topology.runHere(QStringLiteral("/usr/bin/fping"), {"-v"}).output.trimmed()));
+    std::printf("kernel %s, %u CPUs, load average %s\n", system.release,
+                std::thread::hardware_concurrency(), bench::loadAverage().c_str());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (::geteuid() != 0)
+        return skip(QStringLiteral("needs root (network namespaces, veth pair, nftables)"));
+    if (!bench::Fping::installed())
+        return skip(QStringLiteral("needs /usr/bin/fping (Debian package fping)"));
+    if (!QFileInfo(QStringLiteral("/usr/sbin/nft")).isExecutable())
+        return skip(QStringLiteral("needs /usr/sbin/nft (Debian package nftables)"));
+    bench::Topology topology;
+    QString whyNot;
+    if (!topology.enterNamespaces(&whyNot))
+        return skip(whyNot);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (!topology.build(&whyNot))
+        return skip(QStringLiteral("cannot build the namespaces' network: ") + whyNot);
+    if (!admitPingSockets())
+        return skip(QStringLiteral("cannot open ping sockets in the source namespace"));
+    const QStringList arguments = QApplication::arguments();
+    const int repetitions =
+        std::max(5, optionValue(arguments, QStringLiteral("--repetitions")).toInt());
+    const QString only = optionValue(arguments, QStringLiteral("--only"));
+    const auto chosen = [&only](const char *section) {
+        return only.isEmpty() || only == QLatin1String(section);
+    };
+    testsupport::TestEnvironment environment(QStringLiteral("127.0.72.1"),
+                                             QStringLiteral("127.0.72.2"));
+    printSetting(topology);
+    const bench::ResourceSnapshot start = bench::ResourceSnapshot::take();
+
+    bench::Goals goals;
+    if (chosen("accuracy"))
+        measureAccuracy(repetitions, goals);
+    if (chosen("pacing"))
+        measurePacing(goals);
+    if (chosen("throughput"))
+        measureThroughput(goals);
+    if (chosen("memory"))
+        measureMemory(goals);
+    if (chosen("stall"))
+        measureGuiStall(goals);
+    app::services().icmp = &environment.icmp;
+
+    std::printf("\n== Summary (load average now %s) ==\n", bench::loadAverage().c_str());
+    printResources("whole run", start, bench::ResourceSnapshot::take());
+    return goals.summarize() ? 0 : 1;
+}
