@@ -104,6 +104,7 @@ void Tfrmlogin::buildControls()
     statusPanel->setFrameShadow(QFrame::Sunken);
     statusPanel->setGeometry(0, 262, 356, 26);
     Label3 = new QLabel(QStringLiteral("欢迎使用Taverin网络加速器"), statusPanel);
+    Label3->setTextFormat(Qt::PlainText); // shows the back end's refusal as it came
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(6, 2, 344, 22);
     Label3->setStyleSheet(QStringLiteral("color: red;"));

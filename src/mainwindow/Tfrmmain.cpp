@@ -45,6 +45,8 @@ const std::u16string SelectionKey = u"SOFTWARE\\zavazizud";
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QRect &geometry)
 {
     auto *label = new QLabel(text, parent);
+    // Labels show back-end text; markup in it must not be rendered or load anything.
+    label->setTextFormat(Qt::PlainText);
     if (!name.isEmpty())
         label->setObjectName(name);
     label->setGeometry(geometry);

@@ -6,6 +6,8 @@
 #include "routes/IpHelper.h"
 #include "util/TextRoutines.h"
 
+#include <QRegularExpression>
+
 namespace routes {
 
 namespace {
@@ -15,6 +17,24 @@ constexpr std::uint32_t NoArpInterface = 65540;
 QString withoutSpaces(QString text)
 {
     return text.remove(u' ');
+}
+
+// The address comes from the back end. Anything but a plain unicast dotted quad would turn
+// into a route to some other destination, and at close into deleting every route to it:
+// garbage parses as 0.0.0.0, the destination of the default route.
+bool isHostAddress(const QString &text)
+{
+    static const QRegularExpression dottedQuad(
+        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
+    const QRegularExpressionMatch match = dottedQuad.match(text);
+    if (!match.hasMatch())
+        return false;
+    for (int i = 1; i <= 4; ++i) {
+        if (match.captured(i).toInt() > 255)
+            return false;
+    }
+    const int first = match.captured(1).toInt();
+    return first != 0 && first < 224;
 }
 
 // The interface of the gateway's neighbour entry; without one, that of the last entry
@@ -65,7 +85,7 @@ void MasterRoute::AddMasterRoute()
     if (routing.forwardTable(rows) != 0 || rows.empty())
         return;
     const Tmyrouter &route = m_routerlist.at(0);
-    if (route.destionation.isEmpty())
+    if (!isHostAddress(route.destionation))
         return;
 
     platform::ForwardRow row = rows.front();
@@ -88,7 +108,7 @@ void MasterRoute::DeleteListedRoutes()
         return;
     for (const platform::ForwardRow &row : rows) {
         for (const Tmyrouter &route : m_routerlist) {
-            if (!route.destionation.isEmpty() &&
+            if (isHostAddress(route.destionation) &&
                 TextToIpAddr(route.destionation) == row.destination)
                 routing.deleteRoute(row);
         }

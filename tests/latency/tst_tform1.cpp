@@ -4,16 +4,21 @@
 #include "app/Services.h"
 #include "catalogue/ServerListDocument.h"
 #include "platform/icmp/FakeIcmpProber.h"
+#include "platform/icmp/LinuxIcmpProber.h"
+#include "support/EchoHosts.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -32,6 +37,10 @@ const QString Catalogue = QStringLiteral("[华东]\nA=127.0.5.1,98%,1\nB=127.0.5
 const std::string HostA = "127.0.5.1";
 const std::string HostB = "127.0.5.2";
 const std::string HostShanghai = "127.0.5.3";
+// Lines whose hosts sit behind the echo responder in the test's own network namespace.
+const std::string EchoDevice = "echo0";
+const QString EchoCatalogue = QStringLiteral("[华东]\nE=10.77.0.1,99%,1\n");
+const std::string EchoHost = "10.77.0.1";
 
 enum class Script { Reply, Timeout, Unresolvable, Failure };
 
@@ -48,6 +57,16 @@ std::vector<std::string> repeated(const std::string &host, int count)
     return std::vector<std::string>(static_cast<std::size_t>(count), host);
 }
 
+// The time a reply line shows, -1 for any other line.
+int replyMilliseconds(const QString &line)
+{
+    static const QRegularExpression reply(QStringLiteral("^.*:  time(<1|=)(\\d+) ms$"));
+    const QRegularExpressionMatch match = reply.match(line);
+    if (!match.hasMatch())
+        return -1;
+    return match.captured(1) == QStringLiteral("<1") ? 0 : match.captured(2).toInt();
+}
+
 } // namespace
 
 class TestTForm1 : public QObject
@@ -55,6 +74,7 @@ class TestTForm1 : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -68,6 +88,8 @@ private slots:
     void retestDuringSeries_data();
     void retestDuringSeries();
     void eventsRunWhileEchoesWait();
+    void seriesAgainstEchoHost_data();
+    void seriesAgainstEchoHost();
 
 private:
     void chooseLine(const QString &text);
@@ -82,7 +104,25 @@ private:
     QComboBox *m_IPAddrTxt = nullptr;
     QPushButton *m_cesu = nullptr;
     latency::TForm1 *m_form = nullptr;
+
+    bool m_namespaced = false;
+    QString m_skipReason;
+    std::unique_ptr<testsupport::TunEchoResponder> m_responder;
 };
+
+void TestTForm1::initTestCase()
+{
+    m_namespaced = testsupport::enterPrivateNetworkNamespace(&m_skipReason);
+    if (!m_namespaced)
+        return;
+    IP("link", "set", "lo", "up");
+    m_responder = std::make_unique<testsupport::TunEchoResponder>(EchoDevice);
+    if (m_responder->ok()) {
+        const std::string failed =
+            testsupport::routeIntoDevice(EchoDevice, "10.77.1.1", "10.77.0.0", 24);
+        QVERIFY2(failed.empty(), failed.c_str());
+    }
+}
 
 void TestTForm1::init()
 {
@@ -368,6 +408,63 @@ void TestTForm1::eventsRunWhileEchoesWait()
     QVERIFY(cesuLocked);
     QVERIFY(m_cesu->isEnabled());
     QCOMPARE(listed().size(), 7);
+}
+
+void TestTForm1::seriesAgainstEchoHost_data()
+{
+    // -1: the host never answers. A reply's time counts whole milliseconds from the request
+    // leaving to the reply coming in, and never less than the delay. Other work on the
+    // machine may hold any single echo up by milliseconds, so the fastest line of the series
+    // must show the delay or one millisecond more.
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<QString>("fastest");
+    QTest::addColumn<QString>("fastestOneMillisecondLate");
+
+    QTest::newRow("at once") << 0 << QStringLiteral("E:  time<10 ms")
+                             << QStringLiteral("E:  time=1 ms");
+    QTest::newRow("after 20 ms") << 20 << QStringLiteral("E:  time=20 ms")
+                                 << QStringLiteral("E:  time=21 ms");
+    QTest::newRow("never") << -1 << TimedOut << TimedOut;
+}
+
+void TestTForm1::seriesAgainstEchoHost()
+{
+    REQUIRE_ECHO_HOSTS();
+    QFETCH(int, delayMs);
+    QFETCH(QString, fastest);
+    QFETCH(QString, fastestOneMillisecondLate);
+
+    if (delayMs < 0)
+        m_responder->setSilent(EchoHost);
+    else
+        m_responder->setDelay(EchoHost, std::chrono::milliseconds(delayMs));
+    platform::LinuxIcmpProber prober;
+    QVERIFY2(prober.available(), prober.unavailableReason().c_str());
+    app::services().icmp = &prober;
+    app::client().ServerList = std::make_shared<const catalogue::ServerListDocument>(
+        catalogue::ServerListDocument::parse(EchoCatalogue));
+    chooseLine(QStringLiteral("E"));
+    const std::uint64_t seenBefore = m_responder->requestsSeen();
+
+    m_form->cesuClick();
+
+    const QStringList lines = listed();
+    QCOMPARE(lines.size(), latency::TForm1::RequestsPerSeries);
+    QCOMPARE(m_responder->requestsSeen() - seenBefore,
+             std::uint64_t(latency::TForm1::RequestsPerSeries));
+    QVERIFY(m_cesu->isEnabled());
+    if (delayMs < 0) {
+        QCOMPARE(lines, repeated(TimedOut, latency::TForm1::RequestsPerSeries));
+        return;
+    }
+    int fastestMs = std::numeric_limits<int>::max();
+    for (const QString &line : lines) {
+        const int shownMs = replyMilliseconds(line);
+        QVERIFY2(shownMs >= delayMs, qPrintable(lines.join('|')));
+        fastestMs = std::min(fastestMs, shownMs);
+    }
+    const QString best = latency::SpeedTestReplyLine(QStringLiteral("E"), fastestMs * 1ms);
+    QVERIFY2(best == fastest || best == fastestOneMillisecondLate, qPrintable(lines.join('|')));
 }
 
 QTEST_MAIN(TestTForm1)

@@ -55,6 +55,7 @@ private slots:
     void missingFacility();
     void deletesEveryRouteToTheListedDestination();
     void closeWithoutConnectRemovesNothing();
+    void unusableMasterAddressKeepsTheDefaultRoute();
 
 private:
     std::unique_ptr<testsupport::TestEnvironment> m_env;
@@ -139,6 +140,14 @@ void TestMasterRoute::noRouteWithoutATable_data()
                                           << std::uint32_t(5) << "198.51.100.2";
     QTest::newRow("no master address")
         << std::vector<ForwardRow>{defaultRoute(Gateway, 11, 1)} << std::uint32_t(0) << "";
+    const char *unusable[] = {"garbage",        "198.51.100",  "198.51.100.2.7", "256.51.100.2",
+                              "198.51.100.2 x", "0.0.0.0",     "224.0.0.1",      "255.255.255.255",
+                              "1e2.51.100.2",   "١٩٨.51.100.2"};
+    for (const char *masterAddress : unusable) {
+        QTest::newRow(qPrintable(QStringLiteral("master address \"%1\"").arg(masterAddress)))
+            << std::vector<ForwardRow>{defaultRoute(Gateway, 11, 1)} << std::uint32_t(0)
+            << QString::fromUtf8(masterAddress);
+    }
 }
 
 void TestMasterRoute::noRouteWithoutATable()
@@ -193,6 +202,18 @@ void TestMasterRoute::deletesEveryRouteToTheListedDestination()
 void TestMasterRoute::closeWithoutConnectRemovesNothing()
 {
     m_env->routing.setForwardRows({defaultRoute(Gateway, 11, 25)});
+
+    m_route->DeleteListedRoutes();
+
+    QVERIFY(m_env->routing.deletedRows().empty());
+}
+
+void TestMasterRoute::unusableMasterAddressKeepsTheDefaultRoute()
+{
+    // Garbage reads as 0.0.0.0, which is where the default route goes.
+    app::client().MasterRouteAddress = QStringLiteral("no address");
+    m_env->routing.setForwardRows({defaultRoute(Gateway, 11, 25)});
+    m_route->PrepareMasterRoute("aa");
 
     m_route->DeleteListedRoutes();
 

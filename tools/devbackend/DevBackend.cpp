@@ -3,9 +3,9 @@
 #include "devbackend/HttpConnection.h"
 #include "devbackend/HttpRequest.h"
 
-#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 
 namespace devbackend {
 
@@ -13,17 +13,12 @@ namespace {
 
 const QString EveryScript = QStringLiteral("*");
 
-// Random bytes with NULs and an invalid GBK sequence mixed in for certain: a lead byte
-// followed by 0x7f, placed after an ASCII letter so that no random byte can pair with it.
+// Bytes no GBK decoder accepts, NULs among them: 0xff is never a lead byte, and 0x7f is
+// never a trail byte, so 0x81 0x7f is a lead byte without its pair. The same bytes every
+// time, so that what the client makes of them can be asserted.
 QByteArray garbage()
 {
-    QByteArray bytes(300, Qt::Uninitialized);
-    for (char &byte : bytes)
-        byte = static_cast<char>(QRandomGenerator::global()->bounded(256));
-    bytes.replace(0, 1, QByteArray(1, '\0'));
-    bytes.replace(100, 3, "A\x81\x7f");
-    bytes.replace(200, 1, QByteArray(1, '\0'));
-    return bytes;
+    return QByteArray("\x81\x7f\xff\0x", 5).repeated(60);
 }
 
 } // namespace
@@ -71,10 +66,19 @@ void DevBackend::answer(HttpConnection *connection, const HttpRequest &request)
     m_requests.append(logged);
     emit requestLogged(logged);
 
+    if (logged.path.startsWith(MovedFolder + QLatin1Char('/'))) {
+        LoggedRequest original = logged;
+        original.path = logged.path.mid(MovedFolder.size());
+        connection->send(replyFor(original, *connection));
+        return;
+    }
     const FaultSetting setting = faultFor(logged.path);
     switch (setting.fault) {
     case Fault::Refuse:
         connection->abort();
+        return;
+    case Fault::Reset:
+        connection->reset();
         return;
     case Fault::Hang:
         return;
@@ -90,20 +94,49 @@ void DevBackend::answer(HttpConnection *connection, const HttpRequest &request)
     case Fault::Huge:
         connection->sendFiller(HugeBodySize);
         return;
+    case Fault::Large:
+        connection->sendFiller(LargeBodySize);
+        return;
+    case Fault::Redirect:
+        connection->send(redirectTo(logged, *connection));
+        return;
+    case Fault::Empty:
+        connection->send(HttpReply{});
+        return;
+    case Fault::ResetInBody:
+        connection->sendFillerThenReset(CutBodySize, CutBodySent);
+        return;
     case Fault::Slow:
     case Fault::None:
         break;
     }
-    const auto canned = m_cannedReplies.constFind(scriptOf(logged.path));
-    const HttpReply reply =
-        canned != m_cannedReplies.cend()
-            ? HttpReply::text(*canned)
-            : m_scripts.answer({logged, connection->peerAddress(), connection->localAddress()});
+    const HttpReply reply = replyFor(logged, *connection);
     if (setting.fault == Fault::Slow)
         QTimer::singleShot(setting.delayMs, connection,
                            [connection, reply] { connection->send(reply); });
     else
         connection->send(reply);
+}
+
+HttpReply DevBackend::replyFor(const LoggedRequest &request, const HttpConnection &connection)
+{
+    const auto canned = m_cannedReplies.constFind(scriptOf(request.path));
+    if (canned != m_cannedReplies.cend())
+        return HttpReply::text(*canned);
+    return m_scripts.answer({request, connection.peerAddress(), connection.localAddress()});
+}
+
+HttpReply DevBackend::redirectTo(const LoggedRequest &request,
+                                 const HttpConnection &connection) const
+{
+    HttpReply reply;
+    reply.status = 302;
+    reply.location = "http://" + connection.localAddress().toString().toLatin1() + ':' +
+                     QByteArray::number(m_server.serverPort()) +
+                     QUrl::toPercentEncoding(MovedFolder + request.path, "/");
+    if (!request.query.isEmpty())
+        reply.location += '?' + request.query.toLatin1();
+    return reply;
 }
 
 QString DevBackend::scriptOf(const QString &path)

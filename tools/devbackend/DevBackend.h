@@ -2,6 +2,7 @@
 
 #include "devbackend/BackendData.h"
 #include "devbackend/BackendScripts.h"
+#include "devbackend/HttpReply.h"
 #include "devbackend/LoggedRequest.h"
 
 #include <QHash>
@@ -31,12 +32,27 @@ public:
         Hang,    // read the request and never answer
         Slow,    // answer normally after a delay
         Http500, // status 500 with a short body
-        Garbage, // status 200 with a few hundred random bytes, not valid GBK
+        Garbage, // status 200 with a few hundred bytes that are not valid GBK
         Huge,    // status 200 with a 64 MiB body
+        // Read the request, then reset the connection (RST) without a byte of answer: what
+        // a client sees of a node that refuses it.
+        Reset,
+        // Status 302 to the same path and query under MovedFolder on this back end, which
+        // answers there as if asked directly, without faults.
+        Redirect,
+        Empty,       // status 200 with an empty body
+        Large,       // status 200 with a 10 MB body
+        ResetInBody, // the head and part of the body, then a reset (RST)
     };
     Q_ENUM(Fault)
 
     static constexpr qint64 HugeBodySize = 64 * 1024 * 1024;
+    // Just over the largest reply the client accepts.
+    static constexpr qint64 LargeBodySize = 10'000'000;
+    // Announced length and bytes actually sent of a reply that ResetInBody cuts off.
+    static constexpr qint64 CutBodySize = 64 * 1024;
+    static constexpr qint64 CutBodySent = 16 * 1024;
+    static inline const QString MovedFolder = QStringLiteral("/moved");
 
     explicit DevBackend(BackendData data, QObject *parent = nullptr);
 
@@ -78,6 +94,9 @@ private:
 
     void acceptConnections();
     void answer(HttpConnection *connection, const HttpRequest &request);
+    // The back end's own answer, canned or from its scripts and pages.
+    HttpReply replyFor(const LoggedRequest &request, const HttpConnection &connection);
+    HttpReply redirectTo(const LoggedRequest &request, const HttpConnection &connection) const;
     FaultSetting faultFor(const QString &path) const;
     static QString scriptOf(const QString &path);
 

@@ -3,6 +3,10 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
 namespace devbackend {
 
 namespace {
@@ -10,6 +14,8 @@ namespace {
 constexpr qint64 FillerChunkSize = 64 * 1024;
 constexpr qint64 FillerChunksQueued = 4;
 constexpr int RefusalLingerMs = 1000;
+constexpr int DeliveryPollMs = 5;
+constexpr int DeliveryPollsAtMost = 400;
 
 const QByteArray &fillerChunk()
 {
@@ -60,10 +66,46 @@ void HttpConnection::sendFiller(qint64 bodySize)
     writeFiller();
 }
 
+void HttpConnection::sendFillerThenReset(qint64 bodySize, qint64 sentBytes)
+{
+    HttpReply reply;
+    m_socket->write(reply.head(bodySize) + fillerChunk().left(sentBytes));
+    resetOnceDelivered();
+}
+
 void HttpConnection::abort()
 {
     m_socket->abort();
     deleteLater();
+}
+
+void HttpConnection::reset()
+{
+    // A zero linger time makes the close discard what is unsent and answer with a reset.
+    const linger immediately{1, 0};
+    setsockopt(static_cast<int>(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &immediately,
+               sizeof immediately);
+    abort();
+}
+
+void HttpConnection::resetOnceDelivered()
+{
+    // A reset throws away whatever the kernel still holds for the peer, so wait until the
+    // peer has acknowledged every byte; a peer that stops reading is reset all the same.
+    auto *poll = new QTimer(this);
+    poll->setInterval(DeliveryPollMs);
+    connect(poll, &QTimer::timeout, this, [this, poll, polls = 0]() mutable {
+        int unacknowledged = 0;
+        const bool queued =
+            m_socket->bytesToWrite() > 0 || (ioctl(static_cast<int>(m_socket->socketDescriptor()),
+                                                   SIOCOUTQ, &unacknowledged) == 0 &&
+                                             unacknowledged > 0);
+        if (queued && ++polls < DeliveryPollsAtMost)
+            return;
+        poll->stop();
+        reset();
+    });
+    poll->start();
 }
 
 void HttpConnection::readRequest()

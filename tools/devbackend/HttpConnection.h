@@ -27,8 +27,13 @@ public:
     // Sends a status 200 reply of bodySize filler bytes, written as the peer takes them so
     // that no more than a few chunks are ever held.
     void sendFiller(qint64 bodySize);
+    // Sends a status 200 head announcing bodySize bytes and sentBytes of them, then resets
+    // the connection once the peer has received what was sent.
+    void sendFillerThenReset(qint64 bodySize, qint64 sentBytes);
     // Drops the connection without an answer.
     void abort();
+    // Drops the connection with a reset (RST) instead of an orderly close.
+    void reset();
 
 signals:
     void requestReceived(const devbackend::HttpRequest &request);
@@ -37,6 +42,7 @@ private:
     void readRequest();
     void refuse(const HttpReply &reply);
     void writeFiller();
+    void resetOnceDelivered();
 
     QTcpSocket *m_socket;
     HttpRequestReader m_reader;

@@ -11,6 +11,8 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200:
         return "OK";
+    case 302:
+        return "Found";
     case 400:
         return "Bad Request";
     case 404:
@@ -48,10 +50,12 @@ HttpReply HttpReply::html(const QString &html)
 
 QByteArray HttpReply::head(qint64 bodyLength) const
 {
-    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
-           "\r\nContent-Type: " + contentType +
-           "\r\nContent-Length: " + QByteArray::number(bodyLength) +
-           "\r\nConnection: close\r\n\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
+                      "\r\nContent-Type: " + contentType +
+                      "\r\nContent-Length: " + QByteArray::number(bodyLength);
+    if (!location.isEmpty())
+        head += "\r\nLocation: " + location;
+    return head + "\r\nConnection: close\r\n\r\n";
 }
 
 } // namespace devbackend

@@ -11,6 +11,7 @@ struct HttpReply
     int status = 200;
     QByteArray contentType = "text/plain; charset=GBK";
     QByteArray body;
+    QByteArray location; // sent as the Location header when not empty
 
     // Plain text in GBK, exactly as given: the client compares whole bodies.
     static HttpReply text(const QString &text, int status = 200);

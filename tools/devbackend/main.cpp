@@ -83,8 +83,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
         QStringLiteral("Make a script misbehave: script=mode[:ms], script being a path's last "
-                       "component or *, mode one of refuse, hang, slow, http500, garbage, huge. "
-                       "Repeatable."),
+                       "component or *, mode one of refuse, hang, slow, http500, garbage, huge, "
+                       "reset, redirect, empty, large, resetinbody. Repeatable."),
         QStringLiteral("script=mode[:ms]"));
     parser.addOptions({addressOption, portOption, dataOption, faultOption});
     parser.process(app);

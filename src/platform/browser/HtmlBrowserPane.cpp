@@ -20,7 +20,7 @@ HtmlBrowserPane::HtmlBrowserPane(const QString &fallbackCodePage, QWidget *paren
     m_network->setProxy(QNetworkProxy::NoProxy);
     m_view->setOpenLinks(false);
     m_view->setFrameShape(QFrame::NoFrame);
-    connect(m_view, &QTextBrowser::anchorClicked, this, &HtmlBrowserPane::navigate);
+    connect(m_view, &QTextBrowser::anchorClicked, this, &HtmlBrowserPane::followLink);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -41,6 +41,15 @@ void HtmlBrowserPane::navigate(const QUrl &url)
             reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { showReply(reply); });
+}
+
+void HtmlBrowserPane::followLink(const QUrl &link)
+{
+    // Links come from the page: relative ones are relative to it, and only web pages are
+    // followed, never local files or other schemes.
+    const QUrl target = m_url.resolved(link);
+    if (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"))
+        navigate(target);
 }
 
 void HtmlBrowserPane::showReply(QNetworkReply *reply)

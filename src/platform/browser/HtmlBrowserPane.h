@@ -20,6 +20,7 @@ public:
     QUrl url() const override { return m_url; }
 
 private:
+    void followLink(const QUrl &link);
     void showReply(QNetworkReply *reply);
 
     QString m_fallbackCodePage;

@@ -20,6 +20,17 @@ const QByteArray GetUserAgent = "iisuser_class";
 const QByteArray PostUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 const QByteArray PostAccept = "text/html, */*";
 
+// A connection reset in the middle of the body can end a reply without an error, holding
+// only part of it. Where the body travelled as announced, without a content coding, its
+// length tells.
+bool cutShort(const QNetworkReply &reply, const QByteArray &body)
+{
+    bool announced = false;
+    const qint64 length = reply.rawHeader("Content-Length").trimmed().toLongLong(&announced);
+    const QByteArray coding = reply.rawHeader("Content-Encoding").trimmed().toLower();
+    return announced && (coding.isEmpty() || coding == "identity") && body.size() < length;
+}
+
 // Runs one request to its end; the reply belongs to the caller's manager. The connect timer runs
 // until the request has been written to a connected socket; from then on the read timer restarts
 // with every chunk received, so a slow but steady reply is not cut off.
@@ -77,6 +88,8 @@ HttpResult runRequest(QNetworkReply *reply, int connectMs, int readMs, const QSt
         result.error = reply->errorString();
     } else if (result.status < 200 || result.status > 299) {
         result.error = QStringLiteral("HTTP status %1").arg(result.status);
+    } else if (cutShort(*reply, body)) {
+        result.error = QStringLiteral("reply cut short");
     } else {
         result.ok = true;
         result.text = QtHttpTransport::decode(body, codePage);

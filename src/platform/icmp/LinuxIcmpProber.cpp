@@ -42,6 +42,15 @@ EchoResult failure(int error, std::string reason)
     return result;
 }
 
+EchoResult timeout(std::chrono::steady_clock::duration waited, std::chrono::milliseconds limit)
+{
+    EchoResult result;
+    result.outcome = EchoResult::Outcome::Timeout;
+    result.elapsed = duration_cast<microseconds>(waited);
+    result.reason = "no reply within " + std::to_string(limit.count()) + " ms";
+    return result;
+}
+
 struct Resolution
 {
     bool resolved = false;
@@ -328,6 +337,10 @@ void LinuxIcmpProber::takeReply(std::size_t size, std::uint32_t source, const ti
         if (kernelTrip >= std::chrono::nanoseconds::zero())
             result.elapsed = duration_cast<microseconds>(kernelTrip);
     }
+    // The receiver may get to a reply only after the probe's deadline (a slow completion
+    // holds it up); when the reply came is what decides, not when it was read.
+    if (result.elapsed >= probe.timeout)
+        result = timeout(monotonicNow - probe.sentMonotonic, probe.timeout);
     finished.push_back({std::move(probe.done), std::move(result)});
     m_deadlines.erase({probe.sentMonotonic + probe.timeout, reply->sequence});
     m_sequences.release(reply->sequence);
@@ -342,11 +355,8 @@ void LinuxIcmpProber::expireDeadlines(std::vector<Finished> &finished)
         const std::uint16_t sequence = m_deadlines.begin()->second;
         m_deadlines.erase(m_deadlines.begin());
         const auto found = m_inFlight.find(sequence);
-        EchoResult result;
-        result.outcome = EchoResult::Outcome::Timeout;
-        result.elapsed = duration_cast<microseconds>(now - found->second.sentMonotonic);
-        result.reason = "no reply within " + std::to_string(found->second.timeout.count()) + " ms";
-        finished.push_back({std::move(found->second.done), std::move(result)});
+        finished.push_back({std::move(found->second.done),
+                            timeout(now - found->second.sentMonotonic, found->second.timeout)});
         m_inFlight.erase(found);
         m_sequences.release(sequence);
     }

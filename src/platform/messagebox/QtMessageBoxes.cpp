@@ -30,6 +30,8 @@ BoxAnswer QtMessageBoxes::show(QWidget *parent, BoxIcon icon, const QString &cap
                     buttons == BoxButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                  : QMessageBox::Ok,
                     parent);
+    // Texts may carry back-end replies; markup in them is shown, not rendered.
+    box.setTextFormat(Qt::PlainText);
     const int answer = box.exec();
     if (buttons == BoxButtons::Ok)
         return BoxAnswer::Ok;

@@ -4,15 +4,20 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
-#include "support/NetworkNamespace.h"
+#include "support/EchoHosts.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sched.h>
 #include <set>
 #include <thread>
@@ -36,6 +41,16 @@ namespace {
 const QString kLiveRange = QStringLiteral("10.66.1.");
 const std::string kDeadHost = "10.66.2.9";
 constexpr auto kShortTimeout = 300ms;
+// Hosts behind the echo responder, which answers each after the delay the test gives it.
+const std::string kEchoDevice = "echo0";
+const std::string kEchoSource = "10.66.3.1";
+const std::string kEchoNetwork = "10.66.4.0";
+// A reply never comes before its delay. Other work on the machine (builds, a paused
+// virtual CPU) may hold any single echo up by milliseconds, so the measurement's own error
+// shows in the fastest of several echoes, which must be less than kEchoSlack late.
+constexpr auto kEchoSlack = 1ms;
+constexpr std::size_t kEchoesPerCheck = 5;
+constexpr auto kEchoGap = 25ms;
 // Only a bound to catch a hung prober; the waits end as soon as the results are in.
 constexpr auto kPatience = 20s;
 
@@ -48,6 +63,11 @@ bool setPingGroupRange(const QByteArray &range)
 std::string liveHost(int index)
 {
     return (kLiveRange + QString::number(index)).toStdString();
+}
+
+std::string echoHost(int index)
+{
+    return "10.66.4." + std::to_string(index);
 }
 
 // Results gathered from the prober's threads, one slot per probe.
@@ -111,6 +131,47 @@ std::vector<std::uint8_t> asReply(std::vector<std::uint8_t> packet)
     return packet;
 }
 
+bool repliedAfter(const EchoResult &result, std::chrono::microseconds delay)
+{
+    return result.outcome == Outcome::Reply && result.elapsed >= delay;
+}
+
+std::chrono::microseconds fastest(const std::vector<EchoResult> &results)
+{
+    std::chrono::microseconds best = std::chrono::microseconds::max();
+    for (const EchoResult &result : results)
+        best = std::min(best, result.elapsed);
+    return best;
+}
+
+QByteArray describe(const std::vector<EchoResult> &results)
+{
+    QByteArray text;
+    for (const EchoResult &result : results)
+        text += describe(result) + "; ";
+    return text;
+}
+
+// Sends an echo to each host, one every kEchoGap so that a stall of the machine cannot
+// hold them all up, and gives the results in the same order; none when some never came.
+std::vector<EchoResult> spacedEchoes(LinuxIcmpProber &prober, const std::vector<std::string> &hosts)
+{
+    Completions completions(hosts.size());
+    for (std::size_t slot = 0; slot < hosts.size(); ++slot) {
+        if (slot > 0)
+            std::this_thread::sleep_for(kEchoGap);
+        prober.probe(hosts[slot], {}, [&completions, slot](const EchoResult &result) {
+            completions.record(slot, result);
+        });
+    }
+    std::vector<EchoResult> results;
+    if (!completions.waitForAll())
+        return results;
+    for (std::size_t slot = 0; slot < hosts.size(); ++slot)
+        results.push_back(completions.result(slot));
+    return results;
+}
+
 } // namespace
 
 class TestLinuxIcmpProber : public QObject
@@ -141,11 +202,22 @@ private slots:
     void destructionCancelsProbesInFlight_data();
     void destructionCancelsProbesInFlight();
 
+    void delayedReply_data();
+    void delayedReply();
+    void overlappingDelaysFromManyThreads_data();
+    void overlappingDelaysFromManyThreads();
+    void replyAroundTheTimeout_data();
+    void replyAroundTheTimeout();
+    void replyReadLateCountsByItsArrival_data();
+    void replyReadLateCountsByItsArrival();
+    void responderEchoesOnlyEchoRequests();
+
 private:
     void addSocketRows();
 
     bool m_namespaced = false;
     QString m_skipReason;
+    std::unique_ptr<testsupport::TunEchoResponder> m_responder;
 };
 
 void TestLinuxIcmpProber::initTestCase()
@@ -161,6 +233,12 @@ void TestLinuxIcmpProber::initTestCase()
     // The range belongs to the namespace: admitting root's group here opens the datagram
     // socket to the tests without touching the host.
     QVERIFY(setPingGroupRange("0 0"));
+    m_responder = std::make_unique<testsupport::TunEchoResponder>(kEchoDevice);
+    if (m_responder->ok()) {
+        const std::string failed =
+            testsupport::routeIntoDevice(kEchoDevice, kEchoSource, kEchoNetwork, 24);
+        QVERIFY2(failed.empty(), failed.c_str());
+    }
 }
 
 void TestLinuxIcmpProber::sequencesWrapAndSkipThoseInUse()
@@ -486,6 +564,239 @@ void TestLinuxIcmpProber::destructionCancelsProbesInFlight()
                  describe(completions.result(slot)));
         QCOMPARE(completions.result(slot).error, ECANCELED);
     }
+}
+
+void TestLinuxIcmpProber::delayedReply_data()
+{
+    QTest::addColumn<Choice>("choice");
+    QTest::addColumn<int>("delayMs");
+
+    for (const auto &[name, choice] :
+         {std::pair{"datagram", Choice::DatagramOnly}, std::pair{"raw", Choice::RawOnly}}) {
+        for (const int delay : {0, 1, 10, 45, 1000})
+            QTest::addRow("%s %d ms", name, delay) << choice << delay;
+    }
+}
+
+void TestLinuxIcmpProber::delayedReply()
+{
+    REQUIRE_ECHO_HOSTS();
+    QFETCH(Choice, choice);
+    QFETCH(int, delayMs);
+
+    const std::chrono::milliseconds delay(delayMs);
+    m_responder->setDelay(echoHost(1), delay);
+    LinuxIcmpProber prober(choice);
+    const std::uint64_t repliesBefore = m_responder->repliesSent();
+
+    const std::vector<EchoResult> results =
+        spacedEchoes(prober, std::vector(kEchoesPerCheck, echoHost(1)));
+
+    QCOMPARE(results.size(), kEchoesPerCheck);
+    for (const EchoResult &result : results)
+        QVERIFY2(repliedAfter(result, delay), describe(result));
+    QVERIFY2(fastest(results) < delay + kEchoSlack, describe(results));
+    QCOMPARE(m_responder->repliesSent(), repliesBefore + kEchoesPerCheck);
+}
+
+void TestLinuxIcmpProber::overlappingDelaysFromManyThreads_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::overlappingDelaysFromManyThreads()
+{
+    REQUIRE_ECHO_HOSTS();
+    QFETCH(Choice, choice);
+
+    constexpr int kThreads = 8;
+    constexpr int kProbes = 160;
+    constexpr int kHosts = 10;
+    // A probe that took another host's reply would come out nearer that host's delay.
+    constexpr auto kSpacing = 20ms;
+    const auto delayOf = [kSpacing](int host) { return 5ms + kSpacing * host; };
+    const auto hostOf = [](int probe) { return probe % kHosts; };
+    for (int host = 0; host < kHosts; ++host)
+        m_responder->setDelay(echoHost(10 + host), delayOf(host));
+    LinuxIcmpProber prober(choice);
+    Completions completions(kProbes);
+    {
+        std::vector<std::jthread> senders;
+        for (int thread = 0; thread < kThreads; ++thread) {
+            senders.emplace_back([&, thread] {
+                for (int probe = thread; probe < kProbes; probe += kThreads) {
+                    prober.probe(echoHost(10 + hostOf(probe)), {},
+                                 [&completions, probe](const EchoResult &result) {
+                                     completions.record(static_cast<std::size_t>(probe), result);
+                                 });
+                }
+            });
+        }
+    }
+    QVERIFY(completions.waitForAll());
+    // No echo comes back before its own host's delay, so swapped replies show as some probe
+    // answered too early, and replies taken from another host as a typical time near that
+    // host's delay. Single echoes may be held up by other work on the machine.
+    std::vector<std::vector<std::chrono::microseconds>> byHost(kHosts);
+    for (int probe = 0; probe < kProbes; ++probe) {
+        const auto slot = static_cast<std::size_t>(probe);
+        const EchoResult result = completions.result(slot);
+        QCOMPARE(completions.calls(slot), 1);
+        QVERIFY2(repliedAfter(result, delayOf(hostOf(probe))),
+                 describe(result) + " from host " + QByteArray::number(hostOf(probe)));
+        byHost[static_cast<std::size_t>(hostOf(probe))].push_back(result.elapsed);
+    }
+    for (int host = 0; host < kHosts; ++host) {
+        std::vector<std::chrono::microseconds> &times = byHost[static_cast<std::size_t>(host)];
+        std::sort(times.begin(), times.end());
+        const QByteArray message =
+            "host " + QByteArray::number(host) + ": fastest " +
+            QByteArray::number(qlonglong(times.front().count())) + " us, median " +
+            QByteArray::number(qlonglong(times[times.size() / 2].count())) + " us";
+        QVERIFY2(times.front() < delayOf(host) + kEchoSlack, message);
+        QVERIFY2(times[times.size() / 2] < delayOf(host) + kSpacing / 2, message);
+    }
+}
+
+void TestLinuxIcmpProber::replyAroundTheTimeout_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::replyAroundTheTimeout()
+{
+    REQUIRE_ECHO_HOSTS();
+    QFETCH(Choice, choice);
+
+    // Several of each, all out together against the default 4000 ms, so that the row waits
+    // the timeout about once. A reply after the timeout is always lost. One before it counts,
+    // unless other work on the machine held it past the timeout, so the fastest must be in time.
+    m_responder->setDelay(echoHost(30), 3990ms);
+    m_responder->setDelay(echoHost(31), 4010ms);
+    LinuxIcmpProber prober(choice);
+    std::vector<std::string> hosts(kEchoesPerCheck, echoHost(30));
+    hosts.insert(hosts.end(), kEchoesPerCheck, echoHost(31));
+
+    const std::vector<EchoResult> results = spacedEchoes(prober, hosts);
+
+    QCOMPARE(results.size(), hosts.size());
+    std::vector<EchoResult> counted;
+    for (std::size_t echo = 0; echo < kEchoesPerCheck; ++echo) {
+        const EchoResult &early = results[echo];
+        QVERIFY2(repliedAfter(early, 3990ms) || early.outcome == Outcome::Timeout, describe(early));
+        if (early.outcome == Outcome::Reply)
+            counted.push_back(early);
+        const EchoResult &late = results[kEchoesPerCheck + echo];
+        QVERIFY2(late.outcome == Outcome::Timeout && late.elapsed >= EchoOptions{}.timeout,
+                 describe(late));
+    }
+    QVERIFY2(!counted.empty() && fastest(counted) < 3990ms + kEchoSlack, describe(results));
+}
+
+void TestLinuxIcmpProber::replyReadLateCountsByItsArrival_data()
+{
+    addSocketRows();
+}
+
+void TestLinuxIcmpProber::replyReadLateCountsByItsArrival()
+{
+    REQUIRE_ECHO_HOSTS();
+    QFETCH(Choice, choice);
+
+    // The first reply's completion holds the receiver past the timeout of the other two
+    // probes, so it reads their replies together after their deadline: a reply that came
+    // in time still counts, one that came too late does not.
+    m_responder->setDelay(echoHost(40), 50ms);
+    m_responder->setDelay(echoHost(41), 200ms);
+    m_responder->setDelay(echoHost(42), 330ms);
+    LinuxIcmpProber prober(choice);
+    Completions completions(3);
+    prober.probe(echoHost(40), {}, [&completions](const EchoResult &result) {
+        std::this_thread::sleep_for(400ms);
+        completions.record(0, result);
+    });
+    EchoOptions options;
+    options.timeout = 300ms;
+    for (const int slot : {1, 2}) {
+        prober.probe(echoHost(40 + slot), options, [&completions, slot](const EchoResult &result) {
+            completions.record(static_cast<std::size_t>(slot), result);
+        });
+    }
+    QVERIFY(completions.waitForAll());
+
+    QVERIFY2(repliedAfter(completions.result(0), 50ms), describe(completions.result(0)));
+    QVERIFY2(repliedAfter(completions.result(1), 200ms), describe(completions.result(1)));
+    const EchoResult late = completions.result(2);
+    QVERIFY2(late.outcome == Outcome::Timeout && late.elapsed >= options.timeout, describe(late));
+}
+
+void TestLinuxIcmpProber::responderEchoesOnlyEchoRequests()
+{
+    REQUIRE_ECHO_HOSTS();
+    const std::string answering = echoHost(50);
+    const std::string silent = echoHost(51);
+    m_responder->setDelay(answering, 0ms);
+    m_responder->setSilent(silent);
+    const int raw = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const int udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const auto closeSockets = qScopeGuard([&] {
+        ::close(raw);
+        ::close(udp);
+    });
+    QVERIFY(raw >= 0 && udp >= 0);
+    const auto target = [](const std::string &host, std::uint16_t port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+        return address;
+    };
+    const auto sendTo = [&](int fd, const std::string &host, std::uint16_t port,
+                            const std::vector<std::uint8_t> &bytes) {
+        const sockaddr_in address = target(host, port);
+        return ::sendto(fd, bytes.data(), bytes.size(), 0,
+                        reinterpret_cast<const sockaddr *>(&address),
+                        sizeof address) == static_cast<ssize_t>(bytes.size());
+    };
+    const std::uint64_t seenBefore = m_responder->requestsSeen();
+    const std::uint64_t sentBefore = m_responder->repliesSent();
+    // An odd payload length puts the checksum's padding to the test.
+    const std::vector<std::uint8_t> request = platform::echoRequest(0x4242, 7, 57);
+
+    QVERIFY(sendTo(udp, answering, 9, {1, 2, 3}));
+    QVERIFY(sendTo(raw, silent, 0, request));
+    QVERIFY(sendTo(raw, answering, 0, request));
+
+    std::vector<std::uint8_t> reply(65536);
+    std::size_t size = 0;
+    for (;;) {
+        pollfd readable{raw, POLLIN, 0};
+        QVERIFY2(::poll(&readable, 1, int(std::chrono::milliseconds(kPatience).count())) == 1,
+                 "no reply");
+        const ssize_t received = ::recv(raw, reply.data(), reply.size(), 0);
+        QVERIFY(received > 0);
+        size = static_cast<std::size_t>(received);
+        if (platform::parseEchoReply(std::span(reply.data(), size), true))
+            break;
+    }
+    constexpr std::size_t kIpHeader = 20;
+    QCOMPARE(size, kIpHeader + request.size());
+    const auto address = [&](std::size_t at) {
+        in_addr bytes{};
+        std::memcpy(&bytes, &reply[at], sizeof bytes);
+        char text[INET_ADDRSTRLEN] = {};
+        return std::string(::inet_ntop(AF_INET, &bytes, text, sizeof text));
+    };
+    QCOMPARE(address(12), answering);
+    QCOMPARE(address(16), kEchoSource);
+    QCOMPARE(platform::internetChecksum(std::span(reply.data(), kIpHeader)), std::uint16_t{0});
+    const std::span<const std::uint8_t> icmp(reply.data() + kIpHeader, request.size());
+    QCOMPARE(icmp[0], std::uint8_t{0});
+    QCOMPARE(platform::internetChecksum(icmp), std::uint16_t{0});
+    QVERIFY(std::equal(icmp.begin() + 4, icmp.end(), request.begin() + 4));
+    // Both echoes were read, the datagram was not; only the answering host's got a reply.
+    QCOMPARE(m_responder->requestsSeen(), seenBefore + 2);
+    QCOMPARE(m_responder->repliesSent(), sentBefore + 1);
 }
 
 QTEST_GUILESS_MAIN(TestLinuxIcmpProber)

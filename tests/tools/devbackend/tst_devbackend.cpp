@@ -12,6 +12,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -143,6 +150,67 @@ std::optional<RawResponse> parseResponse(const QByteArray &bytes)
     return response;
 }
 
+// How a connection ended, seen from the client's socket.
+enum class Ending { Closed, Reset };
+
+struct WireExchange
+{
+    QByteArray received;
+    Ending ending = Ending::Closed;
+};
+
+// Sends request over a plain socket and collects every byte until the server closes or
+// resets the connection; a reset is told apart from an orderly close, which Qt's sockets
+// do not do. Empty when the exchange does not end.
+std::optional<WireExchange> exchangeOnTheWire(const QByteArray &request)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return std::nullopt;
+    const std::unique_ptr<const int, void (*)(const int *)> closer(
+        &fd, [](const int *s) { ::close(*s); });
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(ServerPort);
+    address.sin_addr.s_addr = htonl(ServerAddress.toIPv4Address());
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 &&
+        errno != EINPROGRESS)
+        return std::nullopt;
+    const bool connected = QTest::qWaitFor(
+        [fd] {
+            pollfd writable{fd, POLLOUT, 0};
+            return ::poll(&writable, 1, 0) == 1;
+        },
+        20000);
+    if (!connected || ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) !=
+                          ssize_t(request.size()))
+        return std::nullopt;
+
+    WireExchange exchange;
+    bool ended = false;
+    const bool finished = QTest::qWaitFor(
+        [&] {
+            char buffer[64 * 1024];
+            for (;;) {
+                const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+                if (got > 0) {
+                    exchange.received.append(buffer, got);
+                    continue;
+                }
+                if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    return false;
+                if (got < 0 && errno == ECONNRESET)
+                    exchange.ending = Ending::Reset;
+                ended = got == 0 || errno == ECONNRESET;
+                return true;
+            }
+        },
+        20000);
+    if (!finished || !ended)
+        return std::nullopt;
+    return exchange;
+}
+
 struct ScriptStep
 {
     QString script;
@@ -222,6 +290,7 @@ QByteArray ipcheckBody(const QString &server, const QString &user, const QString
 } // namespace
 
 Q_DECLARE_METATYPE(ScriptStep)
+Q_DECLARE_METATYPE(Ending)
 Q_DECLARE_METATYPE(StatusStep)
 
 class TestDevBackend : public QObject
@@ -257,6 +326,10 @@ private slots:
     void faultsTargetTheirScript();
     void hangNeverAnswers();
     void hugeBodyIsStreamed();
+    void faultsOnTheWire_data();
+    void faultsOnTheWire();
+    void redirectLeadsToTheAnswer_data();
+    void redirectLeadsToTheAnswer();
 
     void requestsAreLogged_data();
     void requestsAreLogged();
@@ -877,6 +950,89 @@ void TestDevBackend::hugeBodyIsStreamed()
 
     m_backend->setFault(QStringLiteral("*"), DevBackend::Fault::None);
     QCOMPARE(exchange("GET", Scripts + "netcheck7193.php").status, 200);
+}
+
+void TestDevBackend::faultsOnTheWire_data()
+{
+    QTest::addColumn<DevBackend::Fault>("fault");
+    QTest::addColumn<QByteArray>("statusLine"); // empty: not a byte is answered
+    QTest::addColumn<QByteArray>("header");     // a head line the answer must have
+    QTest::addColumn<qint64>("bodySent");
+    QTest::addColumn<Ending>("ending");
+
+    const QByteArray ok = "HTTP/1.1 200 OK";
+    QTest::newRow("refuse closes")
+        << DevBackend::Fault::Refuse << QByteArray() << QByteArray() << qint64(0) << Ending::Closed;
+    QTest::newRow("reset") << DevBackend::Fault::Reset << QByteArray() << QByteArray() << qint64(0)
+                           << Ending::Reset;
+    QTest::newRow("redirect") << DevBackend::Fault::Redirect << QByteArray("HTTP/1.1 302 Found")
+                              << QByteArray(
+                                     "Location: http://127.0.77.1:8000/moved/sysadmin/useradmin/"
+                                     "netcheck7193.php?viewstr=%E4%B8%AD")
+                              << qint64(0) << Ending::Closed;
+    QTest::newRow("empty") << DevBackend::Fault::Empty << ok << QByteArray("Content-Length: 0")
+                           << qint64(0) << Ending::Closed;
+    QTest::newRow("garbage") << DevBackend::Fault::Garbage << ok
+                             << QByteArray("Content-Length: 300") << qint64(300) << Ending::Closed;
+    QTest::newRow("large") << DevBackend::Fault::Large << ok
+                           << QByteArray("Content-Length: 10000000") << qint64(10000000)
+                           << Ending::Closed;
+    QTest::newRow("reset in the body")
+        << DevBackend::Fault::ResetInBody << ok << QByteArray("Content-Length: 65536")
+        << qint64(16384) << Ending::Reset;
+}
+
+void TestDevBackend::faultsOnTheWire()
+{
+    QFETCH(DevBackend::Fault, fault);
+    QFETCH(QByteArray, statusLine);
+    QFETCH(QByteArray, header);
+    QFETCH(qint64, bodySent);
+    QFETCH(Ending, ending);
+
+    m_backend->setFault(QStringLiteral("netcheck7193.php"), fault);
+    const std::optional<WireExchange> exchange =
+        exchangeOnTheWire("GET /sysadmin/useradmin/netcheck7193.php?viewstr=%E4%B8%AD HTTP/1.1\r\n"
+                          "Host: 127.0.77.1:8000\r\n\r\n");
+    QVERIFY(exchange);
+    QCOMPARE(exchange->ending, ending);
+    QCOMPARE(m_backend->requests().size(), 1);
+    if (statusLine.isEmpty()) {
+        QCOMPARE(exchange->received, QByteArray());
+        return;
+    }
+    const qsizetype headEnd = exchange->received.indexOf("\r\n\r\n");
+    QVERIFY(headEnd > 0);
+    const QByteArrayList head = exchange->received.left(headEnd).split('\n');
+    QCOMPARE(head.first().trimmed(), statusLine);
+    QVERIFY2(head.contains(header + '\r'), exchange->received.left(headEnd).constData());
+    QCOMPARE(exchange->received.size() - headEnd - 4, bodySent);
+}
+
+void TestDevBackend::redirectLeadsToTheAnswer_data()
+{
+    QTest::addColumn<QString>("script"); // where the redirect is set
+
+    QTest::newRow("script redirected") << QStringLiteral("netcheck7193.php");
+    // The moved path must be answered, or a client following redirects would loop.
+    QTest::newRow("every path redirected") << QStringLiteral("*");
+}
+
+void TestDevBackend::redirectLeadsToTheAnswer()
+{
+    QFETCH(QString, script);
+    m_backend->setFault(script, DevBackend::Fault::Redirect);
+
+    const Reply reply = exchange("GET", Scripts + "netcheck7193.php?x=1");
+
+    QCOMPARE(reply.error, QNetworkReply::NoError);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.body, QByteArray("127.0.0.1-6.3-127.0.9.9"));
+    QStringList asked;
+    for (const LoggedRequest &request : m_backend->requests())
+        asked << request.path + '?' + request.query;
+    QCOMPARE(asked, (QStringList{Scripts + "netcheck7193.php?x=1",
+                                 "/moved" + Scripts + "netcheck7193.php?x=1"}));
 }
 
 void TestDevBackend::requestsAreLogged_data()
