@@ -3,7 +3,8 @@
 // icmp/Topology.h). Needs root, fping and nftables; skips with exit code 77 without them.
 // Prints PASS or FAIL for each goal and exits with 1 when one was missed.
 //
-//   bench_icmp [--repetitions N] [--only accuracy|pacing|throughput|memory|stall]
+//   bench_icmp [--repetitions N (default 8, at least 5)]
+//              [--only accuracy|pacing|throughput|memory|stall]
 
 #include "icmp/BatchHarness.h"
 #include "icmp/Fping.h"
@@ -21,8 +22,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <latch>
 #include <mutex>
 #include <sched.h>
@@ -43,6 +46,14 @@ constexpr int SkipExitCode = 77;
 constexpr auto ReplyTimeout = 4000ms; // the batch test's
 constexpr int KernelHosts = 50;
 constexpr int DeadHosts = 10;
+// The delays of the hosts behind the echo responder. Each has its own, spaced wider than
+// the jitter of a busy machine, so that a reply matched to the wrong host shows; the last
+// two straddle the timeout.
+constexpr std::array EchoDelaysMs = {1,  4,  7,  10, 14, 18, 22, 26,  30,   35,   40,  45,
+                                     50, 56, 62, 70, 78, 86, 94, 200, 1000, 3990, 4010};
+constexpr int SilentEchoHost = 200;
+const std::string JustInTime = bench::Topology::echoHost(EchoDelaysMs.size() - 2);
+const std::string JustTooLate = bench::Topology::echoHost(EchoDelaysMs.size() - 1);
 
 double microseconds(Clock::duration duration)
 {
@@ -97,14 +108,39 @@ bool shouldAnswer(const Host &host)
     return host.delay && *host.delay < ReplyTimeout;
 }
 
-std::vector<Host> sweepHosts()
+// The responder's hosts come first, so that the start of a sweep shows at the responder;
+// they are left out when there is none.
+std::vector<Host> sweepHosts(testsupport::TunEchoResponder *responder)
 {
     std::vector<Host> hosts;
+    if (responder != nullptr) {
+        for (std::size_t index = 0; index < EchoDelaysMs.size(); ++index) {
+            const Host host{bench::Topology::echoHost(int(index)),
+                            std::chrono::milliseconds(EchoDelaysMs[index]), false};
+            responder->setDelay(host.address, *host.delay);
+            hosts.push_back(host);
+        }
+        const std::string silent = bench::Topology::echoHost(SilentEchoHost);
+        responder->setSilent(silent);
+        hosts.push_back({silent, std::nullopt, false});
+    }
     for (int index = 0; index < KernelHosts; ++index)
         hosts.push_back({bench::Topology::kernelHost(index), Micros(0), true});
     for (int index = 0; index < DeadHosts; ++index)
         hosts.push_back({bench::Topology::deadHost(index), std::nullopt, false});
     return hosts;
+}
+
+// Waits until fping's first echo reaches the responder, so that ours follow fping's
+// within a fraction of a millisecond and a hold-up of the responder meets both alike.
+void waitForFirstRequest(const testsupport::TunEchoResponder *responder)
+{
+    if (responder == nullptr)
+        return;
+    const std::uint64_t before = responder->requestsSeen();
+    const auto giveUp = Clock::now() + 2s;
+    while (responder->requestsSeen() == before && Clock::now() < giveUp)
+        std::this_thread::sleep_for(20us);
 }
 
 std::vector<std::string> addressesOf(const std::vector<Host> &hosts)
@@ -122,63 +158,63 @@ struct Tool
 {
     std::string name;
     std::vector<Sweep> sweeps;
-    std::vector<double> wallMs;
-    std::vector<double> cpuMs;
-    std::map<std::string, Micros> resolution; // of the printed round trips, fping only
+    std::vector<double> wallMs; // from the first request to the last result
 };
 
-// One echo to every host at once, with the batch test's options.
-Sweep sweepOurs(platform::IcmpProber &prober, const std::vector<Host> &hosts, Tool &tool)
+struct ProberTool
+{
+    platform::IcmpProber *prober;
+    Tool *tool;
+};
+
+// One echo to every host through each prober, in fping's order and at fping's interval,
+// so that both tools' echoes to a host meet the same moment of a busy machine. Answers
+// the CPU time the process used meanwhile, in milliseconds.
+double sweepOurs(const std::vector<ProberTool> &tools, const std::vector<Host> &hosts,
+                 std::chrono::milliseconds interval)
 {
     std::mutex mutex;
-    Sweep sweep;
-    std::latch left(std::ptrdiff_t(hosts.size()));
-    const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    std::vector<Sweep> sweeps(tools.size());
     const auto start = Clock::now();
-    for (const Host &host : hosts) {
-        prober.probe(host.address, {}, [&, address = host.address](const EchoResult &result) {
-            {
-                std::lock_guard lock(mutex);
-                sweep[address] = result.outcome == EchoResult::Outcome::Reply
-                                     ? std::optional(result.elapsed)
-                                     : std::nullopt;
-            }
-            left.count_down();
-        });
+    std::vector<Clock::time_point> lastResult(tools.size(), start);
+    std::latch left(std::ptrdiff_t(hosts.size() * tools.size()));
+    const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    for (std::size_t index = 0; index < hosts.size(); ++index) {
+        std::this_thread::sleep_until(start + index * interval);
+        for (std::size_t which = 0; which < tools.size(); ++which) {
+            const std::string &address = hosts[index].address;
+            tools[which].prober->probe(address, {}, [&, which, address](const EchoResult &result) {
+                {
+                    std::lock_guard lock(mutex);
+                    sweeps[which][address] = result.outcome == EchoResult::Outcome::Reply
+                                                 ? std::optional(result.elapsed)
+                                                 : std::nullopt;
+                    lastResult[which] = std::max(lastResult[which], Clock::now());
+                }
+                left.count_down();
+            });
+        }
     }
     left.wait();
-    tool.wallMs.push_back(milliseconds(Clock::now() - start));
-    tool.cpuMs.push_back(double((bench::ResourceSnapshot::take().cpu - before.cpu).count()) / 1e3);
-    return sweep;
-}
-
-Sweep sweepFping(const std::vector<Host> &hosts, Tool &tool)
-{
-    const bench::FpingRun run = bench::Fping::sweep(addressesOf(hosts), 1ms);
-    if (!run.ran)
-        std::printf("  fping did not run: %s\n", qPrintable(run.error));
-    tool.wallMs.push_back(double(run.wall.count()) / 1e3);
-    tool.cpuMs.push_back(double(run.cpu.count()) / 1e3);
-    for (const auto &[host, resolution] : run.resolution)
-        tool.resolution[host] = std::max(tool.resolution[host], resolution);
-    return run.roundTrips;
-}
-
-// A reply taken for a host that never answers belongs to another; so does one that fits
-// another host's configured delay much better than its own.
-bool wrongHost(const Host &host, Micros measured, const std::vector<Host> &hosts)
-{
-    if (!host.delay)
-        return true;
-    const auto distance = [measured](Micros delay) { return std::abs((measured - delay).count()); };
-    for (const Host &other : hosts) {
-        if (!other.delay || *other.delay == *host.delay)
-            continue;
-        const auto fit = distance(*other.delay);
-        if (fit < distance(*host.delay) && fit <= 100 + other.delay->count() / 10)
-            return true;
+    for (std::size_t which = 0; which < tools.size(); ++which) {
+        tools[which].tool->sweeps.push_back(std::move(sweeps[which]));
+        tools[which].tool->wallMs.push_back(milliseconds(lastResult[which] - start));
     }
-    return false;
+    return double((bench::ResourceSnapshot::take().cpu - before.cpu).count()) / 1e3;
+}
+
+// A reply for a host that never answers belongs to another host, and so does one that came
+// before its host's delay was up (the responder never answers early). Swapped replies
+// show as the second: one of the two hosts gets the other's earlier reply.
+bool wrongHost(const Host &host, Micros measured)
+{
+    return !host.delay || measured < *host.delay;
+}
+
+// Replies more than 1 ms past their delay: a busy machine holds up the responder.
+bool lateOutlier(const Host &host, Micros measured)
+{
+    return host.delay && measured > *host.delay + 1ms;
 }
 
 struct Accuracy
@@ -186,6 +222,7 @@ struct Accuracy
     std::vector<double> kernelErrors;  // µs, round trip less the configured delay
     std::vector<double> delayedErrors; // µs
     int wrongHosts = 0;
+    int lateOutliers = 0;
     int aliveDeadMismatches = 0;
     int probes = 0;
 };
@@ -203,8 +240,10 @@ Accuracy analyse(const Tool &tool, const std::vector<Host> &hosts)
                 ++accuracy.aliveDeadMismatches;
             if (!measured)
                 continue;
-            if (wrongHost(host, *measured, hosts))
+            if (wrongHost(host, *measured))
                 ++accuracy.wrongHosts;
+            if (lateOutlier(host, *measured))
+                ++accuracy.lateOutliers;
             if (!host.delay)
                 continue;
             const auto error = double((*measured - *host.delay).count());
@@ -214,46 +253,97 @@ Accuracy analyse(const Tool &tool, const std::vector<Host> &hosts)
     return accuracy;
 }
 
-// Ours less fping per host and sweep, both answered. fping prints three significant
-// digits, so the part of a difference within half its last digit says nothing; it is
-// taken off (toward zero) in the second list.
-struct Differences
+// Ours less fping per host and sweep where both had a reply, over the chosen hosts.
+std::vector<double> difference(const Tool &ours, const Tool &fping, const std::vector<Host> &hosts,
+                               const std::function<bool(const Host &)> &chosen)
 {
-    std::vector<double> raw;
-    std::vector<double> beyondResolution;
-};
-
-Differences difference(const Tool &ours, const Tool &fping, const std::vector<Host> &hosts,
-                       bool kernel)
-{
-    Differences differences;
+    std::vector<double> differences;
     for (std::size_t sweep = 0; sweep < ours.sweeps.size(); ++sweep) {
         for (const Host &host : hosts) {
-            if (host.kernel != kernel || !shouldAnswer(host))
-                continue;
             const auto mine = ours.sweeps[sweep].find(host.address);
             const auto theirs = fping.sweeps[sweep].find(host.address);
-            if (mine == ours.sweeps[sweep].end() || !mine->second ||
-                theirs == fping.sweeps[sweep].end() || !theirs->second)
-                continue;
-            const auto raw = double((*mine->second - *theirs->second).count());
-            const auto found = fping.resolution.find(host.address);
-            const double half = found == fping.resolution.end() ? 0 : found->second.count() / 2.0;
-            differences.raw.push_back(raw);
-            differences.beyondResolution.push_back(
-                std::copysign(std::max(0.0, std::abs(raw) - half), raw));
+            if (chosen(host) && mine != ours.sweeps[sweep].end() && mine->second &&
+                theirs != fping.sweeps[sweep].end() && theirs->second)
+                differences.push_back(double((*mine->second - *theirs->second).count()));
         }
     }
     return differences;
 }
 
-void measureAccuracy(int repetitions, bench::Goals &goals)
+bool isKernelHost(const Host &host)
 {
-    std::printf("\n== Accuracy: one echo to every host per sweep, %d sweeps per tool ==\n",
+    return host.kernel;
+}
+
+// Delayed hosts whose round trips fping prints to 100 µs or finer.
+bool isFinelyPrinted(const Host &host)
+{
+    return !host.kernel && host.delay && *host.delay < 100ms;
+}
+
+bool isCoarselyPrinted(const Host &host)
+{
+    return !host.kernel && host.delay && *host.delay >= 100ms;
+}
+
+std::vector<double> errorsOf(const Tool &tool, const Host &host)
+{
+    std::vector<double> errors;
+    for (const Sweep &sweep : tool.sweeps) {
+        const auto found = sweep.find(host.address);
+        if (found != sweep.end() && found->second)
+            errors.push_back(double((*found->second - *host.delay).count()));
+    }
+    return errors;
+}
+
+void printEchoHosts(const std::vector<Host> &hosts, const std::vector<const Tool *> &tools)
+{
+    std::printf("\n  Hosts behind the echo responder: error against the configured delay, "
+                "median (max) in µs,\n  replies in brackets\n");
+    std::printf("  %-12s %8s", "host", "delay ms");
+    for (const Tool *tool : tools)
+        std::printf(" %26s", tool->name.c_str());
+    std::printf("\n");
+    for (const Host &host : hosts) {
+        if (host.kernel || !host.delay)
+            continue;
+        std::printf("  %-12s %8lld", host.address.c_str(),
+                    static_cast<long long>(host.delay->count() / 1000));
+        for (const Tool *tool : tools) {
+            const std::vector<double> errors = errorsOf(*tool, host);
+            const bench::Summary summary = bench::summarize(errors);
+            std::printf(" %11.0f (%7.0f) [%zu/%zu]", summary.median, summary.max, errors.size(),
+                        tool->sweeps.size());
+        }
+        std::printf("\n");
+    }
+}
+
+// Whether every sweep took the reply just inside the timeout and lost the one just beyond.
+bool timeoutEdgeHeld(const Tool &tool)
+{
+    return std::all_of(tool.sweeps.begin(), tool.sweeps.end(), [](const Sweep &sweep) {
+        const auto inTime = sweep.find(JustInTime);
+        const auto late = sweep.find(JustTooLate);
+        return inTime != sweep.end() && inTime->second && late != sweep.end() && !late->second;
+    });
+}
+
+void measureAccuracy(const bench::Topology &topology, int repetitions, bench::Goals &goals)
+{
+    std::printf("\n== Accuracy: %d sweeps, each one echo per host from each tool, all three tools "
+                "at once, hosts 1 ms apart ==\n",
                 repetitions);
-    const std::vector<Host> hosts = sweepHosts();
-    std::printf("  hosts: %d answered by the kernel, %d dropped by nftables\n", KernelHosts,
-                DeadHosts);
+    QString whyNot;
+    const std::unique_ptr<testsupport::TunEchoResponder> responder =
+        topology.startResponder(&whyNot);
+    if (!responder)
+        std::printf("  no echo responder, so no delayed hosts: %s\n", qPrintable(whyNot));
+    const std::vector<Host> hosts = sweepHosts(responder.get());
+    std::printf("  hosts: %d answered by the kernel, %d dropped by nftables, %zu behind the echo "
+                "responder (one of them silent)\n",
+                KernelHosts, DeadHosts, responder ? EchoDelaysMs.size() + 1 : 0);
     LinuxIcmpProber raw(LinuxIcmpProber::SocketChoice::RawOnly);
     LinuxIcmpProber datagram(LinuxIcmpProber::SocketChoice::DatagramOnly);
     if (!raw.available() || !datagram.available()) {
@@ -261,27 +351,26 @@ void measureAccuracy(int repetitions, bench::Goals &goals)
                     raw.unavailableReason() + datagram.unavailableReason());
         return;
     }
-    Tool ours{"ours (raw socket)", {}, {}, {}, {}};
-    Tool oursDatagram{"ours (datagram socket)", {}, {}, {}, {}};
-    Tool fping{"fping", {}, {}, {}, {}};
+    Tool ours{"ours (raw socket)", {}, {}};
+    Tool oursDatagram{"ours (datagram socket)", {}, {}};
+    Tool fping{"fping", {}, {}};
+    std::vector<double> oursCpuMs;
+    std::vector<double> fpingCpuMs;
+    constexpr auto Interval = 1ms;
     const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
     for (int repetition = 0; repetition < repetitions; ++repetition) {
-        // The order turns from sweep to sweep, so that none is always first after a pause.
-        for (int turn = 0; turn < 3; ++turn) {
-            switch ((repetition + turn) % 3) {
-            case 0:
-                ours.sweeps.push_back(sweepOurs(raw, hosts, ours));
-                break;
-            case 1:
-                oursDatagram.sweeps.push_back(sweepOurs(datagram, hosts, oursDatagram));
-                break;
-            default:
-                fping.sweeps.push_back(sweepFping(hosts, fping));
-                break;
-            }
-        }
+        bench::Fping running(bench::Fping::sweep(addressesOf(hosts), Interval));
+        waitForFirstRequest(responder.get());
+        oursCpuMs.push_back(
+            sweepOurs({{&raw, &ours}, {&datagram, &oursDatagram}}, hosts, Interval));
+        const bench::FpingRun run = running.finish();
+        if (!run.ran)
+            std::printf("  fping did not run: %s\n", qPrintable(run.error));
+        fping.sweeps.push_back(run.roundTrips);
+        fping.wallMs.push_back(double(run.wall.count()) / 1e3);
+        fpingCpuMs.push_back(double(run.cpu.count()) / 1e3);
     }
-    printResources("accuracy sweeps (ours only; fping is a child)", before,
+    printResources("accuracy sweeps (fping's CPU is not in it)", before,
                    bench::ResourceSnapshot::take());
 
     std::printf("\n  Error against the configured delay, kernel-answered hosts (µs):\n");
@@ -290,25 +379,42 @@ void measureAccuracy(int repetitions, bench::Goals &goals)
         accuracies[tool->name] = analyse(*tool, hosts);
         printSummary(tool->name, accuracies[tool->name].kernelErrors, "µs");
     }
+    std::printf("\n  Error against the configured delay, hosts behind the responder (µs):\n");
+    for (const Tool *tool : {&ours, &oursDatagram, &fping})
+        printSummary(tool->name, accuracies[tool->name].delayedErrors, "µs");
+    if (responder)
+        printEchoHosts(hosts, {&ours, &oursDatagram, &fping});
     std::printf("\n  Ours less fping, same host and sweep (µs):\n");
+    std::map<std::string, std::vector<double>> fineDifferences;
     for (const Tool *tool : {&ours, &oursDatagram}) {
-        const Differences kernel = difference(*tool, fping, hosts, true);
-        printSummary(tool->name + ", kernel hosts", kernel.raw, "µs");
-        printSummary(tool->name + ", kernel hosts, |difference|", bench::magnitudes(kernel.raw),
-                     "µs");
+        const std::vector<double> kernel = difference(*tool, fping, hosts, isKernelHost);
+        const std::vector<double> fine = fineDifferences[tool->name] =
+            difference(*tool, fping, hosts, isFinelyPrinted);
+        const std::vector<double> coarse = difference(*tool, fping, hosts, isCoarselyPrinted);
+        printSummary(tool->name + ", kernel hosts", kernel, "µs");
+        printSummary("  |difference|", bench::magnitudes(kernel), "µs");
+        printSummary(tool->name + ", delayed < 100 ms", fine, "µs");
+        printSummary("  |difference|", bench::magnitudes(fine), "µs");
+        printSummary(tool->name + ", delayed >= 100 ms (fping to 1 ms)", coarse, "µs");
+        printSummary("  |difference|", bench::magnitudes(coarse), "µs");
     }
-    std::printf("\n  Sweep time and CPU per sweep:\n");
-    for (const Tool *tool : {&ours, &oursDatagram, &fping}) {
+    std::printf("\n  Sweep time (first request to last result) and CPU per sweep:\n");
+    for (const Tool *tool : {&ours, &oursDatagram, &fping})
         printSummary(tool->name + ", sweep time", tool->wallMs, "ms");
-        printSummary(tool->name + ", CPU", tool->cpuMs, "ms");
-    }
+    printSummary("ours, both probers together, CPU", oursCpuMs, "ms");
+    printSummary("fping, CPU", fpingCpuMs, "ms");
     std::printf("\n  Matching and liveness (per probe):\n");
     for (const Tool *tool : {&ours, &oursDatagram, &fping}) {
         const Accuracy &accuracy = accuracies[tool->name];
-        std::printf("  %-28s probes %4d, wrong-host replies %d, alive/dead not as configured %d\n",
+        std::printf("  %-24s probes %4d, wrong-host replies %d, alive/dead not as configured %d, "
+                    "replies over 1 ms late %d\n",
                     tool->name.c_str(), accuracy.probes, accuracy.wrongHosts,
-                    accuracy.aliveDeadMismatches);
+                    accuracy.aliveDeadMismatches, accuracy.lateOutliers);
     }
+    if (responder)
+        std::printf("  echo responder: %llu requests seen, %llu replies sent\n",
+                    static_cast<unsigned long long>(responder->requestsSeen()),
+                    static_cast<unsigned long long>(responder->repliesSent()));
 
     std::printf("\n  Goals:\n");
     for (const Tool *tool : {&ours, &oursDatagram}) {
@@ -323,6 +429,21 @@ void measureAccuracy(int repetitions, bench::Goals &goals)
         goals.judge(tool->name + ": alive/dead exactly as configured",
                     accuracy.aliveDeadMismatches == 0,
                     format("%d of %d differ", accuracy.aliveDeadMismatches, accuracy.probes));
+        const std::vector<double> &delayed = fineDifferences[tool->name];
+        const double median = bench::summarize(delayed).median;
+        const double p99 = bench::summarize(bench::magnitudes(delayed)).p99;
+        const bool measured = !delayed.empty();
+        goals.judge(tool->name + ": delayed < 100 ms, ours - fping median <= 50 us",
+                    measured && std::abs(median) <= 50,
+                    measured ? format("%.1f us", median) : "not measured");
+        goals.judge(tool->name + ": delayed < 100 ms, |ours - fping| p99 <= 0.5 ms",
+                    measured && p99 <= 500, measured ? format("%.1f us", p99) : "not measured");
+        goals.judge(tool->name + ": a 3990 ms reply counts, a 4010 ms one is lost",
+                    responder && timeoutEdgeHeld(*tool),
+                    responder
+                        ? format("%s in %zu sweeps", timeoutEdgeHeld(*tool) ? "held" : "broken",
+                                 tool->sweeps.size())
+                        : "not measured");
     }
 }
 
@@ -456,7 +577,7 @@ void measureThroughput(bench::Goals &goals)
         hosts.push_back(bench::Topology::bulkHost(index));
     floodOurs(hosts, 2000, cpu); // warms up neighbours and caches
     const Flood ours = floodOurs(hosts, 50000, cpu);
-    const bench::FpingRun fping = bench::Fping::flood(hosts, 100, cpu);
+    const bench::FpingRun fping = bench::Fping(bench::Fping::flood(hosts, 100), cpu).finish();
     const int fpingProbes = 100 * int(hosts.size());
     const double oursRate = ours.probes / ours.wallS;
     const double oursCpu = ours.cpuS * 1e6 / ours.probes;
@@ -613,8 +734,8 @@ int main(int argc, char *argv[])
     if (!admitPingSockets())
         return skip(QStringLiteral("cannot open ping sockets in the source namespace"));
     const QStringList arguments = QApplication::arguments();
-    const int repetitions =
-        std::max(5, optionValue(arguments, QStringLiteral("--repetitions")).toInt());
+    const QString repetitionsGiven = optionValue(arguments, QStringLiteral("--repetitions"));
+    const int repetitions = repetitionsGiven.isEmpty() ? 8 : std::max(5, repetitionsGiven.toInt());
     const QString only = optionValue(arguments, QStringLiteral("--only"));
     const auto chosen = [&only](const char *section) {
         return only.isEmpty() || only == QLatin1String(section);
@@ -626,7 +747,7 @@ int main(int argc, char *argv[])
 
     bench::Goals goals;
     if (chosen("accuracy"))
-        measureAccuracy(repetitions, goals);
+        measureAccuracy(topology, repetitions, goals);
     if (chosen("pacing"))
         measurePacing(goals);
     if (chosen("throughput"))

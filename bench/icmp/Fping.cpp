@@ -1,8 +1,6 @@
 #include "icmp/Fping.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -46,11 +44,7 @@ void parseSweep(const QString &output, FpingRun &run)
             run.roundTrips[host] = std::nullopt;
             continue;
         }
-        const qsizetype point = value.indexOf(u'.');
-        const int decimals = point < 0 ? 0 : int(value.size() - point - 1);
         run.roundTrips[host] = std::chrono::microseconds(std::llround(milliseconds * 1000));
-        run.resolution[host] =
-            std::chrono::microseconds(std::llround(1000 / std::pow(10, decimals)));
     }
 }
 
@@ -69,47 +63,48 @@ bool Fping::installed()
     return QFileInfo(Program).isExecutable();
 }
 
-FpingRun Fping::sweep(const std::vector<std::string> &hosts, std::chrono::milliseconds interval)
+QStringList Fping::sweep(const std::vector<std::string> &hosts, std::chrono::milliseconds interval)
 {
-    return run(QStringList{"-C", "1", "-q", "-t", "4000", "-p", "5000", "-r", "0", "-b", "56", "-H",
-                           "64", "-i", QString::number(interval.count())} +
-                   hostArguments(hosts),
-               -1);
+    return QStringList{"-C", "1",    "-q", "-t", "4000",
+                       "-p", "5000", "-r", "0",  "-b",
+                       "56", "-H",   "64", "-i", QString::number(interval.count())} +
+           hostArguments(hosts);
 }
 
-FpingRun Fping::flood(const std::vector<std::string> &hosts, int count, int cpu)
+QStringList Fping::flood(const std::vector<std::string> &hosts, int count)
 {
-    return run(QStringList{"-q", "-c", QString::number(count), "-p", "1", "-i", "0", "-t", "1000",
-                           "-r", "0"} +
-                   hostArguments(hosts),
-               cpu);
+    return QStringList{"-q", "-c", QString::number(count), "-p", "1", "-i", "0", "-t", "1000",
+                       "-r", "0"} +
+           hostArguments(hosts);
 }
 
-FpingRun Fping::run(const QStringList &arguments, int cpu)
+Fping::Fping(const QStringList &arguments, int cpu)
 {
-    FpingRun result;
-    QProcess process;
     if (cpu >= 0) {
-        process.setChildProcessModifier([cpu] {
+        m_process.setChildProcessModifier([cpu] {
             cpu_set_t only;
             CPU_ZERO(&only);
             CPU_SET(cpu, &only);
             ::sched_setaffinity(0, sizeof only, &only);
         });
     }
-    const std::chrono::microseconds cpuBefore = childrenCpu();
-    QElapsedTimer clock;
-    clock.start();
-    process.start(Program, arguments);
-    if (!process.waitForFinished(60000)) {
-        result.error = process.errorString();
+    m_cpuBefore = childrenCpu();
+    m_clock.start();
+    m_process.start(Program, arguments);
+}
+
+FpingRun Fping::finish()
+{
+    FpingRun result;
+    if (!m_process.waitForFinished(60000)) {
+        result.error = m_process.errorString();
         return result;
     }
-    result.wall = std::chrono::microseconds(clock.nsecsElapsed() / 1000);
-    result.cpu = childrenCpu() - cpuBefore;
+    result.wall = std::chrono::microseconds(m_clock.nsecsElapsed() / 1000);
+    result.cpu = childrenCpu() - m_cpuBefore;
     // 0: all hosts answered, 1: some did not; anything else is a complaint.
-    const QString output = QString::fromLocal8Bit(process.readAllStandardError());
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() > 1) {
+    const QString output = QString::fromLocal8Bit(m_process.readAllStandardError());
+    if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() > 1) {
         result.error = output.trimmed();
         return result;
     }

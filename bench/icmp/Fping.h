@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QStringList>
 
 #include <chrono>
@@ -18,25 +20,31 @@ struct FpingRun
     std::chrono::microseconds wall{0};
     std::chrono::microseconds cpu{0}; // user and system time of the fping process
     int received = 0;                 // flood(): replies over all hosts
-    // One echo per host (sweep()): the round trip, nothing when no reply came.
+    // One echo per host (sweep()): the round trip, nothing when no reply came. fping
+    // prints three significant digits: to 10 µs below 10 ms, 100 µs below 100 ms, then ms.
     std::map<std::string, std::optional<std::chrono::microseconds>> roundTrips;
-    // The resolution of each printed round trip: fping prints three significant digits.
-    std::map<std::string, std::chrono::microseconds> resolution;
 };
 
+// One run of /usr/bin/fping, started on construction; finish() waits for its result.
 class Fping
 {
 public:
     static bool installed();
-    // One echo to every host, 56 data bytes, TTL 64, timeout 4000 ms, no retries, the
-    // requests interval apart.
-    static FpingRun sweep(const std::vector<std::string> &hosts,
-                          std::chrono::milliseconds interval);
-    // count echoes to every host as fast as fping goes, quietly, on the given CPU.
-    static FpingRun flood(const std::vector<std::string> &hosts, int count, int cpu);
+    // One echo to every host in the order given, the requests interval apart: 56 data
+    // bytes, TTL 64, timeout 4000 ms, no retries.
+    static QStringList sweep(const std::vector<std::string> &hosts,
+                             std::chrono::milliseconds interval);
+    // count echoes to every host as fast as fping goes, quietly.
+    static QStringList flood(const std::vector<std::string> &hosts, int count);
+
+    // Runs on the given CPU only, unless it is negative.
+    explicit Fping(const QStringList &arguments, int cpu = -1);
+    FpingRun finish();
 
 private:
-    static FpingRun run(const QStringList &arguments, int cpu);
+    QProcess m_process;
+    QElapsedTimer m_clock;
+    std::chrono::microseconds m_cpuBefore{0};
 };
 
 } // namespace bench

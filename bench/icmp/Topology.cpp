@@ -137,6 +137,26 @@ CommandResult Topology::runInTarget(const QString &program, const QStringList &a
     return run(program, arguments, m_targetFd);
 }
 
+std::unique_ptr<testsupport::TunEchoResponder> Topology::startResponder(QString *whyNot) const
+{
+    const std::string device = "tbecho0";
+    if (!enterTarget()) {
+        *whyNot = systemError("cannot enter the target network namespace");
+        return nullptr;
+    }
+    auto responder = std::make_unique<testsupport::TunEchoResponder>(device);
+    const std::string failed =
+        responder->ok() ? testsupport::routeIntoDevice(device, "10.201.4.1", "10.201.3.0", 24)
+                        : responder->error();
+    if (!leaveTarget())
+        qFatal("cannot return to the source network namespace");
+    if (!failed.empty()) {
+        *whyNot = QString::fromStdString(failed);
+        return nullptr;
+    }
+    return responder;
+}
+
 bool Topology::enterTarget() const
 {
     return ::setns(m_targetFd, CLONE_NEWNET) == 0;
@@ -160,6 +180,11 @@ std::string Topology::bulkHost(int index)
 std::string Topology::deadHost(int index)
 {
     return "10.201.2." + std::to_string(1 + index);
+}
+
+std::string Topology::echoHost(int index)
+{
+    return "10.201.3." + std::to_string(1 + index);
 }
 
 } // namespace bench
