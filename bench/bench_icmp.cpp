@@ -3,7 +3,7 @@
 // icmp/Topology.h). Needs root, fping and nftables; skips with exit code 77 without them.
 // Prints PASS or FAIL for each goal and exits with 1 when one was missed.
 //
-//   bench_icmp [--repetitions N (default 8, at least 5)]
+//   bench_icmp [--repetitions N (default 20, at least 5)]
 //              [--only accuracy|pacing|throughput|memory|stall]
 
 #include "icmp/BatchHarness.h"
@@ -464,7 +464,20 @@ void measurePacing(bench::Goals &goals)
     bench::TimestampingProber prober(std::make_unique<LinuxIcmpProber>());
     app::services().icmp = &prober;
     const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
+    std::vector<double> bareDeviations;
     {
+        // A bare thread on the same schedule meanwhile shows what the machine itself adds.
+        const std::jthread bare([&bareDeviations, Pacing](const std::stop_token &stop) {
+            auto due = Clock::now() + Pacing;
+            auto last = Clock::now();
+            while (!stop.stop_requested()) {
+                std::this_thread::sleep_until(due);
+                const auto now = Clock::now();
+                bareDeviations.push_back(milliseconds(now - last) - double(Pacing.count()));
+                last = now;
+                due += Pacing;
+            }
+        });
         bench::BatchHarness harness(lines, Pacing);
         harness.toggle();
         const bool done = bench::runEventsUntil(
@@ -493,6 +506,8 @@ void measurePacing(bench::Goals &goals)
 
     printSummary("interval between probes", intervals, "ms");
     printSummary("|interval - 50 ms|", bench::magnitudes(deviations), "ms");
+    printSummary("|interval - 50 ms|, a bare thread meanwhile", bench::magnitudes(bareDeviations),
+                 "ms");
     std::printf("  first pass: probes sent over %.1f ms ((N-1)*50 = %d ms), last result after "
                 "%.1f ms\n",
                 queueMs, (Lines - 1) * 50, passMs);
@@ -735,7 +750,7 @@ int main(int argc, char *argv[])
         return skip(QStringLiteral("cannot open ping sockets in the source namespace"));
     const QStringList arguments = QApplication::arguments();
     const QString repetitionsGiven = optionValue(arguments, QStringLiteral("--repetitions"));
-    const int repetitions = repetitionsGiven.isEmpty() ? 8 : std::max(5, repetitionsGiven.toInt());
+    const int repetitions = repetitionsGiven.isEmpty() ? 20 : std::max(5, repetitionsGiven.toInt());
     const QString only = optionValue(arguments, QStringLiteral("--only"));
     const auto chosen = [&only](const char *section) {
         return only.isEmpty() || only == QLatin1String(section);
