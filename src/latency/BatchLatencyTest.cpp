@@ -144,24 +144,29 @@ void BatchLatencyTest::startFeeder()
 
 void BatchLatencyTest::feed(const std::stop_token &stop)
 {
+    // One schedule across passes: fetching the next pass's rows from the GUI thread takes
+    // place within the wait for its first probe instead of stretching that step.
+    PacingSchedule schedule(m_pacing, PacingSchedule::Clock::now());
+    const auto waitForStep = [&] {
+        if (!app::BatchTestRunning() || !pauseUntil(stop, schedule.due()))
+            return false;
+        schedule.advance(PacingSchedule::Clock::now());
+        return true;
+    };
     for (;;) {
         std::optional<std::vector<Row>> rows = rowsInDisplayOrder(stop);
         if (!rows)
             break;
         bool running = true;
-        PacingSchedule schedule(m_pacing, PacingSchedule::Clock::now());
         for (const Row &row : *rows) {
-            if (!app::BatchTestRunning() || !pauseUntil(stop, schedule.due())) {
+            if (!waitForStep()) {
                 running = false;
                 break;
             }
-            schedule.advance(PacingSchedule::Clock::now());
             queueProbe(row);
         }
-        if (!running || !app::BatchTestRunning())
-            break;
         // An empty table still makes passes, one pacing step apart.
-        if (rows->empty() && !pauseUntil(stop, schedule.due()))
+        if (!running || (rows->empty() && !waitForStep()) || !app::BatchTestRunning())
             break;
         QMetaObject::invokeMethod(
             this, [this] { sortAndRefresh(); }, Qt::QueuedConnection);
