@@ -13,6 +13,7 @@
 #include "icmp/Topology.h"
 
 #include "app/Services.h"
+#include "latency/PacingSchedule.h"
 #include "platform/icmp/LinuxIcmpProber.h"
 #include "support/TestEnvironment.h"
 
@@ -480,16 +481,17 @@ void measurePacing(bench::Goals &goals)
     const bench::ResourceSnapshot before = bench::ResourceSnapshot::take();
     std::vector<double> bareDeviations;
     {
-        // A bare thread on the same schedule meanwhile shows what the machine itself adds.
+        // A bare thread on the feeder's schedule meanwhile, without the worker pool, shows
+        // what the machine itself adds.
         const std::jthread bare([&bareDeviations, Pacing](const std::stop_token &stop) {
-            auto due = Clock::now() + Pacing;
-            auto last = Clock::now();
+            latency::PacingSchedule schedule(Pacing, Clock::now());
+            auto previous = Clock::now();
             while (!stop.stop_requested()) {
-                std::this_thread::sleep_until(due);
+                std::this_thread::sleep_until(schedule.due());
                 const auto now = Clock::now();
-                bareDeviations.push_back(milliseconds(now - last) - double(Pacing.count()));
-                last = now;
-                due += Pacing;
+                schedule.advance(now);
+                bareDeviations.push_back(milliseconds(now - previous) - double(Pacing.count()));
+                previous = now;
             }
         });
         bench::BatchHarness harness(lines, Pacing);
