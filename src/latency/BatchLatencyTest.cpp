@@ -4,6 +4,7 @@
 #include "app/Services.h"
 #include "latency/LineTableModel.h"
 #include "latency/LineTableView.h"
+#include "latency/PacingSchedule.h"
 #include "util/TextRoutines.h"
 
 #include <QComboBox>
@@ -50,6 +51,10 @@ class BatchLatencyTest::Results : public QObject
 public:
     explicit Results(LineTableModel *model) : m_model(model) {}
 
+    // The test is going: results already on their way to the GUI thread, which would run
+    // before the deferred deletion, must find no table.
+    void close() { m_model = nullptr; }
+
     void deliver(quint64 key, const platform::EchoResult &result)
     {
         QMetaObject::invokeMethod(
@@ -61,7 +66,8 @@ private:
     {
         // A result of a test that has been paused changes nothing, and a probe that could
         // not be made at all leaves the row as it was.
-        if (!app::BatchTestRunning() || result.outcome == platform::EchoResult::Outcome::Failure)
+        if (m_model == nullptr || !app::BatchTestRunning() ||
+            result.outcome == platform::EchoResult::Outcome::Failure)
             return;
         m_model->recordProbeResult(key, DelayText(result),
                                    result.outcome != platform::EchoResult::Outcome::Reply);
@@ -79,6 +85,7 @@ BatchLatencyTest::BatchLatencyTest(const Controls &controls, QObject *parent)
 
 BatchLatencyTest::~BatchLatencyTest()
 {
+    m_results->close();
     m_feeder = {};
     m_pool.clear();
 }
@@ -137,22 +144,29 @@ void BatchLatencyTest::startFeeder()
 
 void BatchLatencyTest::feed(const std::stop_token &stop)
 {
+    // One schedule across passes: fetching the next pass's rows from the GUI thread takes
+    // place within the wait for its first probe instead of stretching that step.
+    PacingSchedule schedule(m_pacing, PacingSchedule::Clock::now());
+    const auto waitForStep = [&] {
+        if (!app::BatchTestRunning() || !pauseUntil(stop, schedule.due()))
+            return false;
+        schedule.advance(PacingSchedule::Clock::now());
+        return true;
+    };
     for (;;) {
         std::optional<std::vector<Row>> rows = rowsInDisplayOrder(stop);
         if (!rows)
             break;
         bool running = true;
         for (const Row &row : *rows) {
-            if (!app::BatchTestRunning() || !pause(stop, m_pacing)) {
+            if (!waitForStep()) {
                 running = false;
                 break;
             }
             queueProbe(row);
         }
-        if (!running || !app::BatchTestRunning())
-            break;
         // An empty table still makes passes, one pacing step apart.
-        if (rows->empty() && !pause(stop, m_pacing))
+        if (!running || (rows->empty() && !waitForStep()) || !app::BatchTestRunning())
             break;
         QMetaObject::invokeMethod(
             this, [this] { sortAndRefresh(); }, Qt::QueuedConnection);
@@ -188,12 +202,13 @@ BatchLatencyTest::rowsInDisplayOrder(const std::stop_token &stop)
     return rows.get();
 }
 
-bool BatchLatencyTest::pause(const std::stop_token &stop, std::chrono::milliseconds duration)
+bool BatchLatencyTest::pauseUntil(const std::stop_token &stop,
+                                  std::chrono::steady_clock::time_point until)
 {
     std::mutex mutex;
     std::condition_variable_any woken;
     std::unique_lock lock(mutex);
-    woken.wait_for(lock, stop, duration, [] { return false; });
+    woken.wait_until(lock, stop, until, [] { return false; });
     return !stop.stop_requested();
 }
 

@@ -53,7 +53,7 @@ public:
     // Repaints the table and shows the pool's queued tasks and threads in lbl_info.
     void RefreshLineTable();
 
-    // The wait before each probe is queued.
+    // The time from one queued probe to the next.
     void setPacing(std::chrono::milliseconds pacing) { m_pacing = pacing; }
 
 private:
@@ -67,7 +67,7 @@ private:
     void startFeeder();
     void feed(const std::stop_token &stop);
     std::optional<std::vector<Row>> rowsInDisplayOrder(const std::stop_token &stop);
-    bool pause(const std::stop_token &stop, std::chrono::milliseconds duration);
+    bool pauseUntil(const std::stop_token &stop, std::chrono::steady_clock::time_point until);
     void queueProbe(const Row &row);
     void sortAndRefresh();
 

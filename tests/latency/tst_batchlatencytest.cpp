@@ -53,6 +53,7 @@ private slots:
     void pauseDiscardsLateResultsAndSorts();
     void noChosenLineOnlyTakesFocus();
     void resultForAGoneRowIsDropped();
+    void resultsOfAClosedTestAreDropped();
     void closingDuringATestDoesNotWait();
 
     void echoShownAsNineTenths_data();
@@ -252,6 +253,32 @@ void TestBatchLatencyTest::resultForAGoneRowIsDropped()
 
     QCOMPARE(delayOf("new"), QString("NA"));
     QCOMPARE(m_model->rowOfKey(gone), -1);
+}
+
+void TestBatchLatencyTest::resultsOfAClosedTestAreDropped()
+{
+    const QStringList names{"fast", "slow", "silent", "second"};
+    for (const char *host : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"})
+        m_env->icmp.setReply(host, 300ms);
+    m_test->btn_speedClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->icmp.calls().size() >= 4, 5000);
+    QStringList shown;
+    for (const QString &name : names)
+        shown << delayOf(name);
+    // The replies come in while the GUI thread is busy, so their results are still queued
+    // for it when the test goes away.
+    while (m_env->icmp.waiting() > 0)
+        QTest::qSleep(5);
+    app::BatchTestRunning() = false;
+    m_test.reset();
+
+    // A test that starts next must not receive them.
+    app::BatchTestRunning() = true;
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    for (qsizetype index = 0; index < names.size(); ++index)
+        QCOMPARE(delayOf(names[index]), shown[index]);
 }
 
 void TestBatchLatencyTest::closingDuringATestDoesNotWait()
