@@ -16,6 +16,9 @@
 #include <QScopedValueRollback>
 
 #include <array>
+#include <cerrno>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace latency {
@@ -27,6 +30,16 @@ const QString UnchosenLineMarker = QStringLiteral("选择服务器");
 const QPoint OffsetFromMainWindow(300, 20);
 constexpr int EchoDataBytes = 32;
 constexpr std::chrono::milliseconds ReplyTimeout(1000);
+
+// Where a probe's completion, on whatever thread, leaves the result for the series waiting
+// on the GUI thread. The wait can end without it (quitting the application ends every
+// event loop), so the completion reaches the loop only while the series still waits.
+struct EchoHandOver
+{
+    std::mutex mutex;
+    QEventLoop *wait = nullptr;
+    std::optional<platform::EchoResult> result;
+};
 
 // The text before the first "," (the whole text when there is none).
 QString firstPart(const QString &text)
@@ -126,27 +139,30 @@ platform::EchoResult TForm1::sendEcho(const std::string &host)
     options.dataSize = EchoDataBytes;
     options.timeout = ReplyTimeout;
 
-    std::optional<platform::EchoResult> answer;
+    const auto handOver = std::make_shared<EchoHandOver>();
     {
         const QScopedValueRollback awaiting(m_awaitingEcho, true);
         QEventLoop wait;
-        // The completion may run on the prober's thread; the result is taken over on the
-        // GUI thread. The loop cannot end before that, so the captured locals outlive it.
-        app::services().icmp->probe(host, options,
-                                    [&wait, &answer](const platform::EchoResult &result) {
-                                        QMetaObject::invokeMethod(
-                                            &wait,
-                                            [&wait, &answer, result] {
-                                                answer = result;
-                                                wait.quit();
-                                            },
-                                            Qt::QueuedConnection);
-                                    });
+        handOver->wait = &wait;
+        app::services().icmp->probe(host, options, [handOver](const platform::EchoResult &result) {
+            const std::scoped_lock lock(handOver->mutex);
+            handOver->result = result;
+            if (handOver->wait != nullptr)
+                QMetaObject::invokeMethod(handOver->wait, &QEventLoop::quit, Qt::QueuedConnection);
+        });
         wait.exec();
+        const std::scoped_lock lock(handOver->mutex);
+        handOver->wait = nullptr;
     }
     for (; m_deferredRetests > 0; --m_deferredRetests)
         QMetaObject::invokeMethod(this, &TForm1::Button1Click, Qt::QueuedConnection);
-    return *answer;
+    const std::scoped_lock lock(handOver->mutex);
+    if (handOver->result)
+        return *handOver->result;
+    platform::EchoResult cancelled;
+    cancelled.error = ECANCELED;
+    cancelled.reason = "the application is closing";
+    return cancelled;
 }
 
 void TForm1::ICMPReply(const platform::EchoResult &result)

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <limits>
 #include <memory>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -89,6 +90,8 @@ private slots:
     void eventsRunWhileEchoesWait();
     void seriesAgainstEchoHost_data();
     void seriesAgainstEchoHost();
+    // Last: quitting leaves this thread's later event loops returning at once.
+    void quittingDuringAnEchoEndsTheSeries();
 
 private:
     void chooseLine(const QString &text);
@@ -460,6 +463,30 @@ void TestTForm1::seriesAgainstEchoHost()
     }
     const QString best = latency::SpeedTestReplyLine(QStringLiteral("E"), fastestMs * 1ms);
     QVERIFY2(best == fastest || best == fastestOneMillisecondLate, qPrintable(lines.join('|')));
+}
+
+void TestTForm1::quittingDuringAnEchoEndsTheSeries()
+{
+    // The reply comes after the application has begun to quit, on the fake's thread.
+    m_icmp->setTimeout(HostA, 200ms);
+    chooseLine(QStringLiteral("A"));
+    QTimer quitter;
+    quitter.setInterval(0);
+    connect(&quitter, &QTimer::timeout, this, [this] {
+        if (m_icmp->waiting() > 0)
+            QCoreApplication::exit(0);
+    });
+    quitter.start();
+
+    m_form->cesuClick();
+    quitter.stop();
+    while (m_icmp->waiting() > 0)
+        std::this_thread::sleep_for(10ms);
+    QCoreApplication::processEvents();
+
+    QCOMPARE(probedHosts(), std::vector<std::string>{HostA});
+    QVERIFY(listed().isEmpty());
+    QVERIFY(m_cesu->isEnabled());
 }
 
 QTEST_MAIN(TestTForm1)
