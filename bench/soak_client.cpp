@@ -228,6 +228,7 @@ private:
             ++m_timeouts;
             return;
         case platform::EchoResult::Outcome::Unresolvable:
+        case platform::EchoResult::Outcome::Unreachable:
         case platform::EchoResult::Outcome::Failure:
             ++m_failures;
             return;

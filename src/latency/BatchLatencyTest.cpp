@@ -65,7 +65,8 @@ private:
     void write(quint64 key, const platform::EchoResult &result)
     {
         // A result of a test that has been paused changes nothing, and a probe that could
-        // not be made at all leaves the row as it was.
+        // not be made at all leaves the row as it was; a host that cannot be reached is
+        // one that does not answer.
         if (m_model == nullptr || !app::BatchTestRunning() ||
             result.outcome == platform::EchoResult::Outcome::Failure)
             return;

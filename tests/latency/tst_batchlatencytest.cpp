@@ -59,7 +59,8 @@ private slots:
     void echoShownAsNineTenths_data();
     void echoShownAsNineTenths();
     void silentEchoHostLosesAProbePerPass();
-    void unresolvableNameShowsNoPing();
+    void hostThatCannotBeProbedShowsNoPing_data();
+    void hostThatCannotBeProbedShowsNoPing();
 
 private:
     QString delayOf(const QString &name) const;
@@ -90,6 +91,8 @@ void TestBatchLatencyTest::initTestCase()
     std::string whyNot;
     m_responder = testsupport::startEchoHosts(&whyNot);
     QVERIFY2(m_responder, whyNot.c_str());
+    IP("route", "add", "unreachable", "10.78.1.0/24");
+    IP("route", "add", "prohibit", "10.78.2.0/24");
 }
 
 void TestBatchLatencyTest::init()
@@ -367,14 +370,23 @@ void TestBatchLatencyTest::silentEchoHostLosesAProbePerPass()
     QTRY_COMPARE_WITH_TIMEOUT(m_model->record(0).name, QString("echo"), 5000);
 }
 
-void TestBatchLatencyTest::unresolvableNameShowsNoPing()
+void TestBatchLatencyTest::hostThatCannotBeProbedShowsNoPing_data()
 {
+    QTest::addColumn<QString>("host");
+
     // The namespace has no way to a name server, so the lookup fails at once and nothing
     // leaves the machine.
+    QTest::newRow("unresolvable name") << "no-such-host.invalid";
+    QTest::newRow("unreachable route") << "10.78.1.9";
+    QTest::newRow("prohibited route") << "10.78.2.9";
+}
+
+void TestBatchLatencyTest::hostThatCannotBeProbedShowsNoPing()
+{
+    QFETCH(QString, host);
     REQUIRE_ECHO_HOSTS();
     m_responder->setDelay(EchoHost, 0ms);
-    probeForReal(
-        {line("nowhere", "no-such-host.invalid"), line("echo", QString::fromStdString(EchoHost))});
+    probeForReal({line("nowhere", host), line("echo", QString::fromStdString(EchoHost))});
 
     m_test->btn_speedClick();
 

@@ -105,6 +105,7 @@ void FakeIcmpProber::probe(const std::string &host, const EchoOptions &options, 
             case EchoResult::Outcome::Unresolvable:
                 result.reason = "cannot resolve " + host;
                 break;
+            case EchoResult::Outcome::Unreachable:
             case EchoResult::Outcome::Failure:
                 result.error = script.error;
                 result.reason = std::strerror(script.error);

@@ -16,12 +16,14 @@ struct EchoOptions
 
 struct EchoResult
 {
-    enum class Outcome { Reply, Timeout, Unresolvable, Failure };
+    // Unreachable: the echo could not be sent to this host (no route to it, or an address
+    // that takes no echo); Failure: the prober could not make the probe at all.
+    enum class Outcome { Reply, Timeout, Unresolvable, Unreachable, Failure };
 
     Outcome outcome = Outcome::Failure;
     // The round trip for Reply, the time waited for Timeout, else zero.
     std::chrono::microseconds elapsed{0};
-    int error = 0; // the errno value for Failure, else 0
+    int error = 0; // the errno value for Unreachable and Failure, else 0
     std::string reason;
 };
 

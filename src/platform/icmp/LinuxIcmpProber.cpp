@@ -51,6 +51,14 @@ EchoResult timeout(std::chrono::steady_clock::duration waited, std::chrono::mill
     return result;
 }
 
+// Send errors that belong to the destination rather than to the prober: a host behind
+// them is as good as one that does not answer.
+bool isUnreachable(int error)
+{
+    return error == ENETUNREACH || error == EHOSTUNREACH || error == EACCES || error == EPERM ||
+           error == EINVAL || error == EADDRNOTAVAIL;
+}
+
 struct Resolution
 {
     bool resolved = false;
@@ -191,8 +199,12 @@ void LinuxIcmpProber::probe(const std::string &host, const EchoOptions &options,
         return;
     }
     const int error = send(resolution.address, options, done);
-    if (error != 0)
-        done(failure(error, "cannot send an echo to " + host + ": " + errorText(error)));
+    if (error == 0)
+        return;
+    EchoResult result = failure(error, "cannot send an echo to " + host + ": " + errorText(error));
+    if (isUnreachable(error))
+        result.outcome = EchoResult::Outcome::Unreachable;
+    done(result);
 }
 
 int LinuxIcmpProber::send(std::uint32_t destination, const EchoOptions &options, Completion &done)
