@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -46,6 +47,10 @@ public:
         std::vector<Key> subKeys;
         std::vector<NamedValue> values;
     };
+
+    KeyTree() = default;
+    // A tree holding root's keys and values, as a settings file reader puts it together.
+    explicit KeyTree(Key root) : m_root(std::move(root)) {}
 
     const Key &root() const { return m_root; }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -286,12 +287,25 @@ std::optional<std::u16string> decodeText(std::string_view bytes)
     return strictUtf8ToUtf16(bytes);
 }
 
+std::u16string foldedName(std::u16string_view name)
+{
+    std::u16string folded(name);
+    for (char16_t &c : folded) {
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return folded;
+}
+
 // Reads the lines of one file into a tree, stopping at the first line that fits no rule.
+// Keys and values are looked up by folded name in indexes rather than by walking their
+// lists, so that a file with many keys or values side by side still reads in linear time;
+// the tree is put together at the end.
 class RegFileReader
 {
 public:
     RegFileReader(std::u16string_view text, std::u16string_view rootName)
-        : m_text(text), m_rootName(rootName)
+        : m_text(text), m_rootName(rootName), m_keys(1)
     {}
 
     // Empty when the whole text was read.
@@ -311,9 +325,17 @@ public:
         return {};
     }
 
-    KeyTree takeTree() { return std::move(m_tree); }
+    KeyTree takeTree() { return KeyTree(assemble(0)); }
 
 private:
+    struct ReadKey
+    {
+        KeyTree::Key key;                  // name and values; subkeys come with assemble()
+        std::vector<std::size_t> children; // indexes into m_keys, in creation order
+        std::unordered_map<std::u16string, std::size_t> childByName;
+        std::unordered_map<std::u16string, std::size_t> valueByName; // into key.values
+    };
+
     std::optional<std::u16string_view> nextLine()
     {
         if (m_text.empty())
@@ -325,6 +347,8 @@ private:
         return line;
     }
 
+    // The key as KeyTree::createKey makes it: missing keys on the path are created, each
+    // keeps the spelling it was first read with.
     std::string readKey(std::u16string_view content)
     {
         if (!content.ends_with(u']'))
@@ -333,8 +357,25 @@ private:
         const std::size_t split = std::min(path.find(u'\\'), path.size());
         if (!sameName(path.substr(0, split), m_rootName))
             return "key outside " + utf16ToUtf8(m_rootName);
-        m_key = m_tree.createKey(path.substr(split));
-        return m_key ? std::string() : "invalid key path";
+        const auto names = splitKeyPath(path.substr(split));
+        if (!names)
+            return "invalid key path";
+        std::size_t key = 0;
+        for (const std::u16string_view name : *names) {
+            std::u16string folded = foldedName(name);
+            if (const auto found = m_keys[key].childByName.find(folded);
+                found != m_keys[key].childByName.end()) {
+                key = found->second;
+                continue;
+            }
+            const std::size_t child = m_keys.size();
+            m_keys[key].children.push_back(child);
+            m_keys[key].childByName.emplace(std::move(folded), child);
+            m_keys.push_back(ReadKey{KeyTree::Key{std::u16string(name), {}, {}}, {}, {}, {}});
+            key = child;
+        }
+        m_current = key;
+        return {};
     }
 
     std::string readValue(std::u16string_view content)
@@ -362,20 +403,41 @@ private:
                 data += trimmed(*more);
             }
         }
-        if (!m_key)
+        if (!m_current)
             return "value outside any key";
         auto value = valueFromData(std::move(name), data);
         if (!value)
             return "invalid value data";
-        KeyTree::setValue(*m_key, std::move(*value));
+        // As KeyTree::setValue: a repeated name replaces the value in its first place and
+        // spelling.
+        ReadKey &key = m_keys[*m_current];
+        const auto [place, added] =
+            key.valueByName.try_emplace(foldedName(value->name), key.key.values.size());
+        if (added) {
+            key.key.values.push_back(std::move(*value));
+        } else {
+            KeyTree::NamedValue &existing = key.key.values[place->second];
+            existing.value = std::move(value->value);
+            existing.fileType = value->fileType;
+        }
         return {};
+    }
+
+    // Depth is bounded by kMaxKeyDepth, so the recursion is too.
+    KeyTree::Key assemble(std::size_t index)
+    {
+        KeyTree::Key key = std::move(m_keys[index].key);
+        key.subKeys.reserve(m_keys[index].children.size());
+        for (const std::size_t child : m_keys[index].children)
+            key.subKeys.push_back(assemble(child));
+        return key;
     }
 
     std::u16string_view m_text;
     std::u16string_view m_rootName;
     std::size_t m_lineNumber = 0;
-    KeyTree m_tree;
-    KeyTree::Key *m_key = nullptr;
+    std::vector<ReadKey> m_keys; // [0] is the root
+    std::optional<std::size_t> m_current;
 };
 
 } // namespace

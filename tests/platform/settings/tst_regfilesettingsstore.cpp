@@ -76,6 +76,7 @@ private slots:
 
     void readsHandWrittenFiles_data();
     void readsHandWrittenFiles();
+    void readsWideFilesInOrder();
 
     void keepsUnknownValueTypes();
 
@@ -282,6 +283,39 @@ void TestRegFileSettingsStore::readsHandWrittenFiles()
     QCOMPARE(toStringList(store.valueNames(kUser, u16(key))), QStringList{name});
     QVERIFY(store.takeDiagnostics().empty());
     QCOMPARE(readFile(path("user.reg")), contents);
+}
+
+// Many keys side by side and many values in one key, with blocks repeated in other
+// spellings: the reader finds keys and values through indexes, which must agree with the
+// lists in order, first spelling and replacement in place.
+void TestRegFileSettingsStore::readsWideFilesInOrder()
+{
+    constexpr int Count = 3000;
+    QByteArray contents = "Windows Registry Editor Version 5.00\n";
+    QStringList keys;
+    QStringList values;
+    for (int i = 0; i < Count; ++i) {
+        keys << QStringLiteral("Key%1").arg(i);
+        contents += "[HKEY_CURRENT_USER\\Wide\\" + keys.last().toUtf8() + "]\n";
+    }
+    contents += "[HKEY_CURRENT_USER\\Wide]\n";
+    for (int i = 0; i < Count; ++i) {
+        values << QStringLiteral("Value%1").arg(i);
+        contents += '"' + values.last().toUtf8() + "\"=dword:" + QByteArray::number(i, 16) + '\n';
+    }
+    contents += "[hkey_current_user\\WIDE\\KEY7]\n\"inner\"=\"7\"\n"
+                "[HKEY_CURRENT_USER\\wide]\n\"VALUE5\"=\"five\"\n\"Last\"=dword:00000001\n";
+    writeFile(path("user.reg"), contents);
+
+    RegFileSettingsStore store(folder());
+    QVERIFY(store.takeDiagnostics().empty());
+    QCOMPARE(toStringList(store.subKeyNames(kUser, u"Wide")), keys);
+    values << QStringLiteral("Last");
+    QCOMPARE(toStringList(store.valueNames(kUser, u"Wide")), values);
+    QCOMPARE(store.readValue(kUser, u"Wide", u"value5"), RegistryValue::fromString(u"five"));
+    QCOMPARE(store.readValue(kUser, u"Wide", u"Value6"), RegistryValue::fromDWord(6));
+    QCOMPARE(store.readValue(kUser, u"Wide\\Key7", u"inner"), RegistryValue::fromString(u"7"));
+    QVERIFY(store.valueNames(kUser, u"Wide\\Key8").empty());
 }
 
 void TestRegFileSettingsStore::keepsUnknownValueTypes()
