@@ -14,6 +14,7 @@ using devbackend::DevBackend;
 using platform::RegistryRoot;
 using platform::RegistryValue;
 using testsupport::Fault;
+using testsupport::requestsFor;
 
 namespace {
 
@@ -47,14 +48,6 @@ struct Outcome
     QString master;
     QString backup;
 };
-
-int requestsFor(const DevBackend &backend, const QString &script)
-{
-    int count = 0;
-    for (const devbackend::LoggedRequest &request : backend.requests())
-        count += request.path.endsWith(QLatin1Char('/') + script) ? 1 : 0;
-    return count;
-}
 
 } // namespace
 

@@ -21,6 +21,7 @@ using devbackend::DevBackend;
 using mainwindow::Tfrmmain;
 using Outcome = platform::SimulatedDialer::Outcome;
 using testsupport::Fault;
+using testsupport::requestsFor;
 
 namespace {
 
@@ -40,14 +41,6 @@ Outcome dialOutcome(Outcome::Kind kind)
     outcome.kind = kind;
     outcome.after = std::chrono::milliseconds(20);
     return outcome;
-}
-
-int requestsFor(const DevBackend &backend, const QString &script)
-{
-    int count = 0;
-    for (const devbackend::LoggedRequest &request : backend.requests())
-        count += request.path.endsWith(QLatin1Char('/') + script) ? 1 : 0;
-    return count;
 }
 
 // What the main window shows the user in its selectors and table.

@@ -87,6 +87,14 @@ void injectFault(devbackend::DevBackend &backend, const QString &script, Fault f
     backend.setFault(script, fault, fault == Fault::Slow ? lateMs : 0);
 }
 
+int requestsFor(const devbackend::DevBackend &backend, const QString &script)
+{
+    int count = 0;
+    for (const devbackend::LoggedRequest &request : backend.requests())
+        count += request.path.endsWith(QLatin1Char('/') + script) ? 1 : 0;
+    return count;
+}
+
 QStringList settingsSnapshot(const platform::SettingsStore &store)
 {
     QStringList lines;

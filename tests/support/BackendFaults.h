@@ -25,6 +25,8 @@ QString faultName(Fault fault);
 // Sets fault for script; a late answer comes after the longest read time-out of the test
 // transport.
 void injectFault(devbackend::DevBackend &backend, const QString &script, Fault fault);
+// How many requests for script the back end has received.
+int requestsFor(const devbackend::DevBackend &backend, const QString &script);
 
 // Every key and value of both roots, one "root\key\name=value" line each, in a fixed order,
 // so that two snapshots compare equal exactly when the stores hold the same settings.
