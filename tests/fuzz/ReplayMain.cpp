@@ -1,5 +1,5 @@
 // Runs the fuzz target once over every input file of the folders (or files) given on the
-// command line, so that the seed corpus and every finding stay regression tests in builds
+// command line, so that the starting inputs and every finding stay regression tests in builds
 // without libFuzzer. Hidden files (placeholders such as .gitkeep) are skipped.
 
 #include <algorithm>

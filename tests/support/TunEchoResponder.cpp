@@ -73,11 +73,11 @@ timespec sinceClockStart(std::chrono::steady_clock::time_point time)
 {
     const auto total = time.time_since_epoch();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(total);
-    timespec spec{};
-    spec.tv_sec = static_cast<time_t>(seconds.count());
-    spec.tv_nsec = static_cast<long>(
+    timespec value{};
+    value.tv_sec = static_cast<time_t>(seconds.count());
+    value.tv_nsec = static_cast<long>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(total - seconds).count());
-    return spec;
+    return value;
 }
 
 sockaddr ipv4SocketAddress(std::uint32_t address)
